@@ -1,0 +1,19 @@
+#!/usr/bin/env bash
+# Installs every Debian package the build and the tests need (run as root on Debian 12).
+set -euo pipefail
+export DEBIAN_FRONTEND=noninteractive
+need_install=0
+packages=(cmake ninja-build g++ pkg-config libgtest-dev zlib1g-dev libjpeg62-turbo-dev libpng-dev
+          nlohmann-json3-dev g++-mingw-w64-i686 mingw-w64-i686-dev libz-mingw-w64-dev binutils-mingw-w64-i686
+          wine wine32 xvfb xauth xdotool imagemagick fonts-ipafont-gothic nasm dpkg-dev python3)
+if ! dpkg --print-foreign-architectures | grep -qx i386; then
+  dpkg --add-architecture i386
+  need_install=1
+fi
+for p in "${packages[@]}"; do
+  dpkg -s "$p" >/dev/null 2>&1 || need_install=1
+done
+if [ "$need_install" = 1 ]; then
+  apt-get update -q
+  apt-get install -y -q --no-install-recommends "${packages[@]}"
+fi
