@@ -17,3 +17,4 @@ if [ "$need_install" = 1 ]; then
   apt-get update -q
   apt-get install -y -q --no-install-recommends "${packages[@]}"
 fi
+"$(dirname "$0")/deps-win32.sh"  # static libjpeg-turbo for the Windows build
