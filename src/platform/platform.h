@@ -125,6 +125,13 @@ class Platform {
   virtual bool CopyFile(const std::string& source, const std::string& target, bool failIfExists) = 0;
   virtual bool DeleteFile(const std::string& path) = 0;
   virtual bool MoveFile(const std::string& source, const std::string& target) = 0;
+  // Renames source to target, replacing an existing target in one step where the system
+  // can (so a reader sees the old file or the new one, never neither); false on failure.
+  // The fallback for backends without such a rename deletes the target first.
+  virtual bool ReplaceFile(const std::string& source, const std::string& target) {
+    if (MoveFile(source, target)) return true;
+    return FileExists(target) && DeleteFile(target) && MoveFile(source, target);
+  }
   virtual uint32_t GetFileAttributes(const std::string& path) = 0;  // faInvalid when missing
   virtual bool SetFileAttributes(const std::string& path, uint32_t attributes) = 0;
   // Last-write time as an MS-DOS date-time in local time; -1 when missing.

@@ -130,6 +130,11 @@ bool Win32Platform::MoveFile(const std::string& source, const std::string& targe
   return MoveFileW(ToWide(source).c_str(), ToWide(target).c_str()) != FALSE;
 }
 
+bool Win32Platform::ReplaceFile(const std::string& source, const std::string& target) {
+  return MoveFileExW(ToWide(source).c_str(), ToWide(target).c_str(),
+                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE;
+}
+
 uint32_t Win32Platform::GetFileAttributes(const std::string& path) {
   DWORD a = GetFileAttributesW(ToWide(path).c_str());
   return a == INVALID_FILE_ATTRIBUTES ? static_cast<uint32_t>(faInvalid) : a;

@@ -17,6 +17,7 @@ class Win32Platform : public Platform {
   bool CopyFile(const std::string& source, const std::string& target, bool failIfExists) override;
   bool DeleteFile(const std::string& path) override;
   bool MoveFile(const std::string& source, const std::string& target) override;
+  bool ReplaceFile(const std::string& source, const std::string& target) override;
   uint32_t GetFileAttributes(const std::string& path) override;
   bool SetFileAttributes(const std::string& path, uint32_t attributes) override;
   int32_t FileAge(const std::string& path) override;
