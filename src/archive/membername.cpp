@@ -1,0 +1,99 @@
+#include "archive/membername.h"
+
+#include <vector>
+
+#include "archive/arcpaths.h"
+#include "runtime/error.h"
+#include "runtime/sjis.h"
+
+namespace zarn {
+
+namespace {
+
+// Attribute bit of a symbolic link, junction or other reparse point.
+const uint32_t kReparsePoint = 0x400;
+
+// Splits at "\" and "/" that are characters of their own (a 0x5C trail byte is not).
+std::vector<std::string> Components(const std::string& name) {
+  std::vector<std::string> parts(1);
+  for (size_t i = 0; i < name.size(); ++i) {
+    unsigned char c = static_cast<unsigned char>(name[i]);
+    if (IsLeadByte(c) && i + 1 < name.size()) {
+      parts.back() += name[i];
+      parts.back() += name[++i];
+    } else if (c == '\\' || c == '/') {
+      parts.emplace_back();
+    } else {
+      parts.back() += name[i];
+    }
+  }
+  return parts;
+}
+
+bool IsDeviceName(const std::string& component) {
+  // The part before the first dot, without trailing spaces, names the device.
+  std::string base = component.substr(0, component.find('.'));
+  while (!base.empty() && base.back() == ' ') base.pop_back();
+  base = UpperCase(base);
+  static const char* const kDevices[] = {"CON", "PRN", "AUX", "NUL", "CONIN$", "CONOUT$", "CLOCK$"};
+  for (const char* d : kDevices)
+    if (base == d) return true;
+  if (base.size() == 4 && (base.compare(0, 3, "COM") == 0 || base.compare(0, 3, "LPT") == 0) && base[3] >= '1' &&
+      base[3] <= '9')
+    return true;
+  return false;
+}
+
+}  // namespace
+
+bool IsSafeRelativeName(const std::string& name, bool windowsRules) {
+  if (name.empty()) return false;
+  for (size_t i = 0; i < name.size(); ++i) {
+    unsigned char c = static_cast<unsigned char>(name[i]);
+    if (IsLeadByte(c) && i + 1 < name.size()) {
+      ++i;  // a trail byte is never a separator, colon or control character
+      continue;
+    }
+    if (c < 0x20 || c == 0x7F || c == ':') return false;
+  }
+  for (const std::string& part : Components(name)) {
+    if (part.empty() || part == "..") return false;
+    if (windowsRules) {
+      if (part.find_first_not_of(". ") == std::string::npos) return false;
+      if (IsDeviceName(part)) return false;
+    }
+  }
+  return true;
+}
+
+void CheckMemberName(const std::string& name, bool windowsRules) {
+  if (!IsSafeRelativeName(name, windowsRules)) throw EFormatError(Format("%s:ファイル名が正しくありません", name));
+}
+
+std::string PrepareMemberTarget(Platform& platform, const std::string& destFolder, const std::string& name) {
+  CheckMemberName(name);
+  std::vector<std::string> parts = Components(name);
+  std::string path = destFolder.empty() ? std::string() : arcpaths::WithBackslash(destFolder);
+  for (size_t i = 0; i < parts.size(); ++i) {
+    path += parts[i];
+    uint32_t attr = platform.GetFileAttributes(path);
+    bool last = i + 1 == parts.size();
+    if (attr != faInvalid && (attr & kReparsePoint))
+      throw EFormatError(Format("%s:リンクを経由して展開することはできません", name));
+    if (last) {
+      if (attr != faInvalid && (attr & faDirectory))
+        throw EFCreateError(Format("ファイル %s を作成できません", path));
+      break;
+    }
+    if (attr == faInvalid) {
+      if (!platform.CreateDirectory(path) && !platform.DirectoryExists(path))
+        throw EFCreateError(Format("フォルダ %s を作成できません", path));
+    } else if (!(attr & faDirectory)) {
+      throw EFCreateError(Format("フォルダ %s を作成できません", path));
+    }
+    path += "\\";
+  }
+  return path;
+}
+
+}  // namespace zarn

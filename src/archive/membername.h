@@ -1,0 +1,36 @@
+// Member names are data from the archive: before one becomes a path below a destination
+// folder it must be a plain relative path that cannot leave that folder.
+#pragma once
+
+#include <string>
+
+#include "platform/platform.h"
+
+namespace zarn {
+
+#ifdef _WIN32
+constexpr bool kHostRefusesDeviceNames = true;
+#else
+constexpr bool kHostRefusesDeviceNames = false;
+#endif
+
+// True when `name` is a relative path of one or more components separated by "\" or "/"
+// (both count on every platform), none of them empty or "..", with no drive letter or
+// other colon, no leading separator (so no UNC or \\?\ path), and no control character.
+// With `windowsRules`, also refuses reserved device names (CON, PRN, AUX, NUL, COM1-9,
+// LPT1-9, with or without an extension) and components made only of dots and spaces,
+// which Windows would read as something else.
+bool IsSafeRelativeName(const std::string& name, bool windowsRules = kHostRefusesDeviceNames);
+
+// Raises EFormatError "%s:ファイル名が正しくありません" naming the member when the name
+// is not safe to extract.
+void CheckMemberName(const std::string& name, bool windowsRules = kHostRefusesDeviceNames);
+
+// The path of member `name` below `destFolder` ("\" for both separators), after checking
+// the name, creating the folders on the way, and making sure no folder on the way below
+// destFolder, nor the target itself, is a link or junction that could lead out of it.
+// Raises EFormatError (bad name, link on the way) or EFCreateError (a folder that
+// cannot be created).
+std::string PrepareMemberTarget(Platform& platform, const std::string& destFolder, const std::string& name);
+
+}  // namespace zarn
