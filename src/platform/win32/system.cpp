@@ -158,10 +158,23 @@ bool Win32Platform::DeleteAtReboot(const std::string& path) {
   return MoveFileExW(ToWide(path).c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT) != FALSE;
 }
 
+// The system writes a new profile file in its own ANSI code page, which loses Japanese
+// text on other locales; a file that starts as UTF-16 stays UTF-16. So a new file named
+// by a path is begun with the UTF-16 byte-order mark.
 bool Win32Platform::WriteProfileString(const std::string& file, const std::string& section, const std::string& key,
                                        const std::string& value) {
+  std::wstring wfile = ToWide(file);
+  if (wfile.find_first_of(L"\\:") != std::wstring::npos &&
+      GetFileAttributesW(wfile.c_str()) == INVALID_FILE_ATTRIBUTES) {
+    HANDLE h = CreateFileW(wfile.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h != INVALID_HANDLE_VALUE) {
+      DWORD put = 0;
+      WriteFile(h, "\xFF\xFE", 2, &put, nullptr);
+      CloseHandle(h);
+    }
+  }
   return WritePrivateProfileStringW(ToWide(section).c_str(), ToWide(key).c_str(), ToWide(value).c_str(),
-                                    ToWide(file).c_str()) != FALSE;
+                                    wfile.c_str()) != FALSE;
 }
 
 std::string Win32Platform::ReadProfileString(const std::string& file, const std::string& section,

@@ -19,14 +19,17 @@ std::wstring ToWide(const std::string& s, unsigned codePage) {
 std::string FromWide(const std::wstring& w, unsigned codePage, bool* lossy) {
   if (lossy) *lossy = false;
   if (w.empty() || w.size() > INT_MAX / 4) return std::string();
-  // UTF-8 rejects the default-character arguments; it has no unmappable characters anyway.
+  // No best-fit mapping: "café" must not quietly become the name of another file, "cafe".
+  // UTF-8 rejects these flags and arguments; it has no unmappable characters anyway.
+  const bool utf8 = codePage == kCodePageUtf8;
+  DWORD flags = utf8 ? 0 : WC_NO_BEST_FIT_CHARS;
   BOOL usedDefault = FALSE;
-  BOOL* usedPtr = codePage == kCodePageUtf8 ? nullptr : &usedDefault;
-  int n = WideCharToMultiByte(codePage, 0, w.data(), static_cast<int>(w.size()), nullptr, 0, nullptr, usedPtr);
+  BOOL* usedPtr = utf8 ? nullptr : &usedDefault;
+  const char* defaultChar = utf8 ? nullptr : "?";
+  int n = WideCharToMultiByte(codePage, flags, w.data(), static_cast<int>(w.size()), nullptr, 0, defaultChar, usedPtr);
   if (n <= 0) return std::string();
   std::string s(static_cast<size_t>(n), '\0');
-  WideCharToMultiByte(codePage, 0, w.data(), static_cast<int>(w.size()), &s[0], n,
-                      codePage == kCodePageUtf8 ? nullptr : "?", usedPtr);
+  WideCharToMultiByte(codePage, flags, w.data(), static_cast<int>(w.size()), &s[0], n, defaultChar, usedPtr);
   if (lossy) *lossy = usedDefault != FALSE;
   return s;
 }
