@@ -166,7 +166,7 @@ class TDIB {
   // Windows BMP format: a 14-byte file header beginning with "BM", the bitmap
   // information and the rows. A stream that yields no bytes leaves the picture as it
   // is; anything that is not a valid BMP raises EInvalidGraphic "不正な DIB です".
-  void LoadFromStream(TStream& stream);
+  virtual void LoadFromStream(TStream& stream);
   // Writes a BMP file: rows bottom-up, a 40-byte information header, the palette for
   // 8 bits or less, bit-field masks for 5-6-5 pixels.
   void SaveToStream(TStream& stream) const;

@@ -22,6 +22,8 @@ class TDIBSurface : public TDIB {
   int32_t BitCount() const override;
   // Empties the picture and drops the alpha plane.
   void Clear() override;
+  // Reads a BMP file (TDIB::LoadFromStream); a picture read drops the alpha plane.
+  void LoadFromStream(TStream& stream) override;
 
   // Raw pixel value for a colour: the nearest palette entry for palette surfaces; the
   // top 5 (or 6 for green) bits of each byte for 15 and 16 bits; blue + green x 256 +
