@@ -1,24 +1,118 @@
 #!/usr/bin/env bash
-# Runs a Windows test program under Wine in a virtual X display, with a Wine prefix of
-# its own (made once, with a Japanese font for the UI), and passes on its exit status.
+# Runs a Windows test program under Wine in a virtual X display and passes on its exit
+# status. The Wine prefix is the build folder's own (32-bit, made once, with Japanese
+# font substitutes for the dialog fonts); the run is quiet and ends after a time limit.
+#
+#   tests/wine/run.sh PROGRAM.exe [ARGUMENTS...]
+#
+# Environment: ZARN_WINEPREFIX (default: <build>/wineprefix beside the program's folder),
+# ZARN_WINE_TIMEOUT (seconds, default 1200), ZARN_WINE_SETUP_TIMEOUT (default 300).
 set -euo pipefail
-exe=$1; shift
+
+if [ $# -lt 1 ] || [ "$1" = "--help" ] || [ "$1" = "-h" ]; then
+  sed -n '2,9p' "$0" | sed 's/^# \{0,1\}//'
+  [ $# -ge 1 ] && exit 0 || exit 2
+fi
+exe=$1
+shift
+if [ ! -f "$exe" ]; then
+  echo "run.sh: no such program: $exe" >&2
+  exit 2
+fi
+for tool in wine wineserver Xvfb timeout flock iconv; do
+  if ! command -v "$tool" >/dev/null 2>&1; then
+    echo "run.sh: '$tool' is missing; run scripts/setup.sh first" >&2
+    exit 2
+  fi
+done
+
 build_dir=$(cd "$(dirname "$exe")/.." && pwd)
 export WINEPREFIX=${ZARN_WINEPREFIX:-$build_dir/wineprefix}
-export WINEDEBUG=-all
 export WINEARCH=win32
-export WINEDLLOVERRIDES="mscoree,mshtml="
-if [ ! -f "$WINEPREFIX/.zarn-ready" ]; then
-  rm -rf "$WINEPREFIX"
-  xvfb-run -a wineboot -i >/dev/null 2>&1 || true
-  key='HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontSubstitutes'
-  for font in "MS Shell Dlg" "MS Shell Dlg 2" "MS UI Gothic" "ＭＳ Ｐゴシック" "MS PGothic" "ＭＳ ゴシック" "MS Gothic"; do
-    xvfb-run -a wine reg add "$key" /v "$font" /d IPAGothic /f >/dev/null 2>&1 || true
-  done
-  wineserver -w || true
-  touch "$WINEPREFIX/.zarn-ready"
+export WINEDEBUG=-all
+# No Mono/Gecko download prompts, no menu entries or file associations on the host.
+export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
+export HOME=${HOME:-/root}
+run_timeout=${ZARN_WINE_TIMEOUT:-1200}
+setup_timeout=${ZARN_WINE_SETUP_TIMEOUT:-300}
+
+xvfb_pid=
+locked=0
+display_file=$(mktemp)
+cleanup() {
+  # Let this prefix's Wine processes end before their display goes away.
+  if [ "$locked" = 1 ]; then
+    timeout 60 wineserver -w >/dev/null 2>&1 || timeout 10 wineserver -k >/dev/null 2>&1 || true
+  fi
+  if [ -n "$xvfb_pid" ]; then
+    kill "$xvfb_pid" 2>/dev/null || true
+    wait "$xvfb_pid" 2>/dev/null || true
+  fi
+  rm -f "$display_file"
+}
+trap cleanup EXIT
+trap 'exit 143' TERM INT HUP
+
+# One run of a prefix at a time: its Wine processes share one server and one desktop,
+# and the clean-up of one run must not end another's programs.
+mkdir -p "$(dirname "$WINEPREFIX")"
+exec 4>"$WINEPREFIX.lock"
+if ! flock -w "$run_timeout" 4; then
+  echo "run.sh: the Wine prefix $WINEPREFIX stayed busy" >&2
+  exit 2
 fi
+locked=1
+
+# A display of our own; Xvfb picks a free number itself, so parallel runs do not collide.
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$display_file" >/dev/null 2>&1 &
+xvfb_pid=$!
+for _ in $(seq 1 100); do
+  [ -s "$display_file" ] && break
+  if ! kill -0 "$xvfb_pid" 2>/dev/null; then break; fi
+  sleep 0.1
+done
+if [ ! -s "$display_file" ]; then
+  echo "run.sh: the virtual display did not start" >&2
+  exit 2
+fi
+export DISPLAY=":$(tr -dc 0-9 <"$display_file")"
+
+# Font substitutes: the dialog fonts of a Japanese Windows map to IPAGothic. Written as a
+# UTF-16 registry file, so the Japanese font names survive any host locale.
+font_reg() {
+  printf 'Windows Registry Editor Version 5.00\r\n\r\n'
+  printf '[HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows NT\\CurrentVersion\\FontSubstitutes]\r\n'
+  for font in "MS Shell Dlg" "MS Shell Dlg 2" "MS UI Gothic" "ＭＳ Ｐゴシック" "MS PGothic" "ＭＳ ゴシック" "MS Gothic"; do
+    printf '"%s"="IPAGothic"\r\n' "$font"
+  done
+}
+
+make_prefix() {
+  rm -rf "$WINEPREFIX"
+  if ! timeout "$setup_timeout" wineboot -i >/dev/null 2>&1; then
+    echo "run.sh: wineboot failed or timed out" >&2
+    return 1
+  fi
+  timeout 60 wineserver -w >/dev/null 2>&1 || true
+  local reg="$WINEPREFIX/drive_c/zarn-fonts.reg"
+  { printf '\xff\xfe'; font_reg | iconv -f UTF-8 -t UTF-16LE; } >"$reg"
+  timeout 120 wine regedit /S 'C:\zarn-fonts.reg' >/dev/null 2>&1 || true
+  timeout 60 wineserver -w >/dev/null 2>&1 || true
+  rm -f "$reg"
+  if ! grep -q '"MS Shell Dlg"="IPAGothic"' "$WINEPREFIX/system.reg"; then
+    echo "run.sh: the font substitutes were not registered" >&2
+    return 1
+  fi
+  touch "$WINEPREFIX/.zarn-ready"
+}
+
+if [ ! -f "$WINEPREFIX/.zarn-ready" ]; then
+  make_prefix || exit 2
+fi
+
 status=0
-xvfb-run -a wine "$exe" "$@" || status=$?
-wineserver -w || true
-exit $status
+timeout --kill-after=30 "$run_timeout" wine "$exe" "$@" || status=$?
+if [ "$status" = 124 ] || [ "$status" = 137 ]; then
+  echo "run.sh: $(basename "$exe") did not finish within $run_timeout s" >&2
+fi
+exit "$status"
