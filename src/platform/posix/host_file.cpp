@@ -1,0 +1,177 @@
+#include "platform/posix/host_file.h"
+
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+
+#include "platform/posix/emulated_machine.h"
+
+namespace zarn {
+namespace posix {
+
+namespace {
+
+// Lock bytes, far beyond any size a file of the program reaches.
+constexpr off_t kLockBase = static_cast<off_t>(0x7FFFFFFF00000000LL);
+enum : off_t { kOpen = 0, kReads = 1, kWrites = 2, kDeniesRead = 3, kDeniesWrite = 4 };
+
+bool LockHeld(int fd, off_t which) {
+  struct flock fl {};
+  fl.l_type = F_WRLCK;
+  fl.l_whence = SEEK_SET;
+  fl.l_start = kLockBase + which;
+  fl.l_len = 1;
+  if (fcntl(fd, F_OFD_GETLK, &fl) != 0) return false;
+  return fl.l_type != F_UNLCK;
+}
+
+bool TakeLock(int fd, off_t which) {
+  struct flock fl {};
+  fl.l_type = F_RDLCK;
+  fl.l_whence = SEEK_SET;
+  fl.l_start = kLockBase + which;
+  fl.l_len = 1;
+  return fcntl(fd, F_OFD_SETLK, &fl) == 0;
+}
+
+// Checks the sharing of all present openers against the new one and takes its locks.
+bool AcquireSharing(int lockFd, FileAccess access, FileShare share) {
+  bool reads = access != FileAccess::Write, writes = access != FileAccess::Read;
+  bool deniesRead = share == FileShare::None || share == FileShare::Write;
+  bool deniesWrite = share == FileShare::None || share == FileShare::Read;
+  while (flock(lockFd, LOCK_EX) != 0)
+    if (errno != EINTR) return false;
+  bool conflict = (reads && LockHeld(lockFd, kDeniesRead)) || (writes && LockHeld(lockFd, kDeniesWrite)) ||
+                  (deniesRead && LockHeld(lockFd, kReads)) || (deniesWrite && LockHeld(lockFd, kWrites));
+  bool ok = !conflict && TakeLock(lockFd, kOpen) && (!reads || TakeLock(lockFd, kReads)) &&
+            (!writes || TakeLock(lockFd, kWrites)) && (!deniesRead || TakeLock(lockFd, kDeniesRead)) &&
+            (!deniesWrite || TakeLock(lockFd, kDeniesWrite));
+  flock(lockFd, LOCK_UN);
+  return ok;
+}
+
+class HostFile : public FileHandle {
+ public:
+  HostFile(int fd, int lockFd, std::shared_ptr<MachineFaults> faults)
+      : fd_(fd), lockFd_(lockFd), faults_(std::move(faults)) {}
+  ~HostFile() override {
+    close(fd_);
+    close(lockFd_);
+  }
+
+  int64_t Read(void* buffer, int64_t count) override {
+    if (count < 0) return -1;
+    char* p = static_cast<char*>(buffer);
+    int64_t done = 0;
+    while (done < count) {
+      ssize_t n = ::read(fd_, p + done, static_cast<size_t>(std::min<int64_t>(count - done, 1 << 30)));
+      if (n < 0) {
+        if (errno == EINTR) continue;
+        return done > 0 ? done : -1;
+      }
+      if (n == 0) break;
+      done += n;
+    }
+    return done;
+  }
+
+  int64_t Write(const void* buffer, int64_t count) override {
+    if (count < 0) return -1;
+    int64_t allowed = count;
+    if (faults_) {
+      int64_t failAfter = faults_->writesBeforeFailure.load();
+      if (failAfter == 0) {
+        errno = EIO;
+        return -1;
+      }
+      if (failAfter > 0) faults_->writesBeforeFailure.store(failAfter - 1);
+      int64_t room = faults_->diskFreeBytes.load();
+      if (room >= 0) allowed = std::min(count, room);
+    }
+    const char* p = static_cast<const char*>(buffer);
+    int64_t done = 0;
+    while (done < allowed) {
+      ssize_t n = ::write(fd_, p + done, static_cast<size_t>(std::min<int64_t>(allowed - done, 1 << 30)));
+      if (n < 0) {
+        if (errno == EINTR) continue;
+        break;
+      }
+      done += n;
+    }
+    if (faults_ && faults_->diskFreeBytes.load() >= 0) faults_->diskFreeBytes.fetch_sub(done);
+    if (done == 0 && count > 0) return -1;
+    return done;
+  }
+
+  int64_t Seek(int64_t offset, TSeekOrigin origin) override {
+    int whence = origin == soBeginning ? SEEK_SET : origin == soCurrent ? SEEK_CUR : SEEK_END;
+    off_t r = lseek(fd_, static_cast<off_t>(offset), whence);
+    return r < 0 ? -1 : static_cast<int64_t>(r);
+  }
+
+  bool SetSize(int64_t size) override {
+    if (size < 0) return false;
+    if (faults_) {
+      struct stat st;
+      int64_t room = faults_->diskFreeBytes.load();
+      if (room >= 0 && fstat(fd_, &st) == 0 && size > st.st_size) {
+        if (size - st.st_size > room) return false;
+        faults_->diskFreeBytes.fetch_sub(size - st.st_size);
+      }
+    }
+    return ftruncate(fd_, static_cast<off_t>(size)) == 0;
+  }
+
+  bool Flush() override { return fdatasync(fd_) == 0 || errno == EINVAL; }
+
+ private:
+  int fd_, lockFd_;
+  std::shared_ptr<MachineFaults> faults_;
+};
+
+}  // namespace
+
+std::unique_ptr<FileHandle> OpenHostFile(const std::string& host, FileAccess access, FileShare share,
+                                         FileCreate create, bool writeThrough,
+                                         std::shared_ptr<MachineFaults> faults) {
+  int flags = O_CLOEXEC | O_NOCTTY;
+  flags |= access == FileAccess::Read ? O_RDONLY : access == FileAccess::Write ? O_WRONLY : O_RDWR;
+  if (create != FileCreate::OpenExisting) flags |= O_CREAT;
+  if (create == FileCreate::CreateNew) flags |= O_EXCL;
+  if (writeThrough) flags |= O_DSYNC;
+  int fd = ::open(host.c_str(), flags, 0666);
+  if (fd < 0) return nullptr;
+  struct stat st;
+  if (fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
+    close(fd);
+    return nullptr;
+  }
+  int lockFd = ::open(host.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY);
+  if (lockFd < 0 || !AcquireSharing(lockFd, access, share)) {
+    if (lockFd >= 0) close(lockFd);
+    close(fd);
+    return nullptr;
+  }
+  // Truncate only once the sharing check has let us in.
+  if (create == FileCreate::CreateAlways && st.st_size > 0 && ftruncate(fd, 0) != 0) {
+    close(lockFd);
+    close(fd);
+    return nullptr;
+  }
+  return std::make_unique<HostFile>(fd, lockFd, std::move(faults));
+}
+
+bool HostFileInUse(const std::string& host) {
+  int fd = ::open(host.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY);
+  if (fd < 0) return false;
+  bool used = LockHeld(fd, kOpen);
+  close(fd);
+  return used;
+}
+
+}  // namespace posix
+}  // namespace zarn
