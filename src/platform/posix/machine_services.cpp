@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <ctime>
 #include <thread>
 
@@ -179,6 +180,16 @@ class FileLock {
  private:
   int fd_;
 };
+
+// The name a mutex has in the machine's one session: "Global\\" and "Local\\" name the
+// same namespace; any other backslash (not a trail byte) makes the name invalid, as on
+// Windows. False for an invalid name.
+bool MutexKey(const std::string& name, std::string& key) {
+  key = name;
+  for (const char* prefix : {"Global\\", "Local\\"})
+    if (key.compare(0, std::strlen(prefix), prefix) == 0) key.erase(0, std::strlen(prefix));
+  return !key.empty() && key.size() < 260 && FindDelimiter(key, '\\') == std::string::npos;
+}
 
 // Every holder keeps a shared lock on the mutex's file; whoever can take an exclusive lock
 // is alone. The machine-wide guard lock keeps creators and testers from crossing.
@@ -380,11 +391,12 @@ bool EmulatedMachine::DeleteKeyTree(RegRoot root, const std::string& path) {
 
 std::unique_ptr<NamedMutex> EmulatedMachine::CreateMutex(const std::string& name, bool& existed) {
   existed = false;
-  if (name.size() >= 260) return nullptr;
   if (name.empty()) return std::make_unique<LockFileMutex>(-1);  // unnamed: nobody else can see it
+  std::string key;
+  if (!MutexKey(name, key)) return nullptr;
   FileLock guard(JoinHost(state_->mutexDir, ".guard"));
   if (!guard.ok()) return nullptr;
-  std::string file = JoinHost(state_->mutexDir, MutexFileName(name));
+  std::string file = JoinHost(state_->mutexDir, MutexFileName(key));
   int fd = ::open(file.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
   if (fd < 0) return nullptr;
   existed = flock(fd, LOCK_EX | LOCK_NB) != 0;
@@ -397,9 +409,10 @@ std::unique_ptr<NamedMutex> EmulatedMachine::CreateMutex(const std::string& name
 }
 
 bool EmulatedMachine::MutexExists(const std::string& name) {
-  if (name.empty() || name.size() >= 260) return false;
+  std::string key;
+  if (!MutexKey(name, key)) return false;
   FileLock guard(JoinHost(state_->mutexDir, ".guard"));
-  std::string file = JoinHost(state_->mutexDir, MutexFileName(name));
+  std::string file = JoinHost(state_->mutexDir, MutexFileName(key));
   int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) return false;
   bool held = flock(fd, LOCK_EX | LOCK_NB) != 0;
