@@ -1,0 +1,89 @@
+// Small value types of the widget toolkit: colours, rectangles, modal results and the
+// message-dialog kinds and buttons.
+#pragma once
+
+#include <cstdint>
+#include <stdexcept>
+#include <string>
+
+#include "image/DIB.h"
+
+namespace zarn {
+
+// Colours (0x00BBGGRR), points and rectangles (Left, Top, Right, Bottom) are those of
+// the picture layer, so pictures and controls share them.
+inline int RedOf(TColor c) { return c & 0xFF; }
+inline int GreenOf(TColor c) { return (c >> 8) & 0xFF; }
+inline int BlueOf(TColor c) { return (c >> 16) & 0xFF; }
+constexpr TColor RGBColor(int r, int g, int b) {
+  return static_cast<TColor>((r & 0xFF) | ((g & 0xFF) << 8) | ((b & 0xFF) << 16));
+}
+
+constexpr TColor clBlack = RGBColor(0, 0, 0);
+constexpr TColor clWhite = RGBColor(255, 255, 255);
+constexpr TColor clBlue = RGBColor(0, 0, 255);
+constexpr TColor clNavy = RGBColor(0, 0, 128);
+constexpr TColor clRed = RGBColor(255, 0, 0);
+constexpr TColor clGray = RGBColor(128, 128, 128);
+constexpr TColor clSilver = RGBColor(192, 192, 192);
+// The system's colours as this toolkit draws them.
+constexpr TColor clBtnFace = RGBColor(240, 240, 240);
+constexpr TColor clBtnShadow = RGBColor(160, 160, 160);
+constexpr TColor clBtnHighlight = RGBColor(255, 255, 255);
+constexpr TColor clWindow = RGBColor(255, 255, 255);
+constexpr TColor clWindowText = RGBColor(0, 0, 0);
+constexpr TColor clGrayText = RGBColor(109, 109, 109);
+constexpr TColor clHighlight = RGBColor(0, 120, 215);
+
+struct TSize {
+  int cx = 0, cy = 0;
+};
+
+inline TRect Bounds(int left, int top, int width, int height) { return TRect::Bounds(left, top, width, height); }
+inline TRect OffsetRect(const TRect& r, int dx, int dy) { return {r.Left + dx, r.Top + dy, r.Right + dx, r.Bottom + dy}; }
+inline bool PtInRect(const TRect& r, int x, int y) { return x >= r.Left && x < r.Right && y >= r.Top && y < r.Bottom; }
+
+// Modal results of forms and message dialogs.
+enum : int { mrNone = 0, mrOk = 1, mrCancel = 2, mrAbort = 3, mrRetry = 4, mrIgnore = 5, mrYes = 6, mrNo = 7 };
+
+// Kinds of message dialog; each has its caption ("警告", "エラー", "情報", "確認").
+enum class TMsgDlgType { mtWarning, mtError, mtInformation, mtConfirmation };
+constexpr TMsgDlgType mtWarning = TMsgDlgType::mtWarning;
+constexpr TMsgDlgType mtError = TMsgDlgType::mtError;
+constexpr TMsgDlgType mtInformation = TMsgDlgType::mtInformation;
+constexpr TMsgDlgType mtConfirmation = TMsgDlgType::mtConfirmation;
+
+// Buttons of a message dialog, as a set of bits. They are shown in the order Yes, No,
+// OK, Cancel, Abort.
+using TMsgDlgButtons = uint32_t;
+enum : TMsgDlgButtons { mbYes = 1, mbNo = 2, mbOK = 4, mbCancel = 8, mbAbort = 16 };
+constexpr TMsgDlgButtons mbYesNo = mbYes | mbNo;
+constexpr TMsgDlgButtons mbOKCancel = mbOK | mbCancel;
+
+// The caption of a dialog kind, and the caption and result of one button.
+std::string DialogCaption(TMsgDlgType kind);
+std::string ButtonCaption(TMsgDlgButtons button);
+int ButtonResult(TMsgDlgButtons button);
+// The buttons of a set in display order.
+int ButtonCount(TMsgDlgButtons buttons);
+TMsgDlgButtons ButtonAt(TMsgDlgButtons buttons, int index);
+
+// Text alignment of labels.
+enum class TAlignment { taLeftJustify, taRightJustify, taCenter };
+// How a control follows its parent's client area.
+enum class TAlign { alNone, alClient };
+// Where a form appears when shown.
+enum class TPosition { poDesigned, poScreenCenter, poMainFormCenter, poOwnerFormCenter };
+enum class TBorderStyle { bsSizeable, bsDialog, bsNone };
+// Which edges a bevel draws, and whether it looks sunk or raised.
+enum class TBevelShape { bsBox, bsFrame, bsTopLine, bsBottomLine, bsLeftLine, bsRightLine };
+enum class TBevelStyle { bsLowered, bsRaised };
+
+// A failure of a scripted test user. The toolkit never reports it in its error box and
+// always lets it through to the test that drives the program.
+class EScriptFailure : public std::logic_error {
+ public:
+  using std::logic_error::logic_error;
+};
+
+}  // namespace zarn

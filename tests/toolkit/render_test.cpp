@@ -1,0 +1,148 @@
+// Rendering a form headless: graphic controls paint on their parent in creation order,
+// windowed controls lie above them, hidden ones leave no trace, and the picture can be
+// saved as PNG.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <fstream>
+#include <iterator>
+
+#include "support/test_machine.h"
+#include "toolkit/headless/headless.h"
+
+namespace zarn {
+namespace {
+
+// A graphic control that fills its area with one colour.
+struct Swatch : TGraphicControl {
+  TColor colour;
+  Swatch(TWinControl& parent, const std::string& name, TColor c, TRect r) : TGraphicControl(parent, name), colour(c) {
+    SetBounds(r.Left, r.Top, r.Width(), r.Height());
+  }
+  void Paint(TCanvas& canvas) override { canvas.FillRect(ClientRect(), colour); }
+};
+
+struct RenderTest : ::testing::Test {
+  testing::TestMachine machine;
+  TScriptedUser user;
+  HeadlessBackend backend{user};
+  TApplication app{machine.platform(), backend};
+  TForm form{app, nullptr, "Form1"};
+  TDIB picture;
+  RenderTest() {
+    form.SetClientWidth(100);
+    form.SetClientHeight(80);
+  }
+  TColor At(int x, int y) { return picture.PixelColor(picture.ReadPixel(x, y)); }
+};
+
+TEST_F(RenderTest, LaterGraphicControlsPaintOverEarlierOnes) {
+  Swatch under(form, "Under", clBlue, Bounds(0, 0, 60, 60));
+  Swatch over(form, "Over", clRed, Bounds(40, 40, 60, 40));
+  RenderForm(form, picture);
+  ASSERT_EQ(picture.Width(), 100);
+  ASSERT_EQ(picture.Height(), 80);
+  EXPECT_EQ(picture.BitCount(), 24);
+  EXPECT_EQ(At(10, 10), clBlue);
+  EXPECT_EQ(At(50, 50), clRed);  // overlap: the later one
+  EXPECT_EQ(At(99, 79), clRed);
+  EXPECT_EQ(At(10, 70), clBtnFace);  // the form's own colour
+  over.Hide();
+  RenderForm(form, picture);
+  EXPECT_EQ(At(50, 50), clBlue);
+  EXPECT_EQ(At(70, 70), clBtnFace);
+}
+
+TEST_F(RenderTest, WindowedControlsLieAboveGraphicOnes) {
+  TButton button(form, "btnStart");
+  button.SetBounds(20, 20, 40, 20);
+  Swatch later(form, "Later", clRed, Bounds(0, 0, 100, 80));  // made after the button
+  RenderForm(form, picture);
+  EXPECT_EQ(At(5, 5), clRed);
+  EXPECT_EQ(At(30, 22), clBtnFace);  // inside the button, clear of its caption
+}
+
+TEST_F(RenderTest, GraphicControlsAreClippedToTheirAreaAndParent) {
+  struct Overflowing : Swatch {
+    using Swatch::Swatch;
+    void Paint(TCanvas& canvas) override { canvas.FillRect({-50, -50, 500, 500}, colour); }
+  };
+  TNotebook book(form, "Notebook", {"one", "two"});
+  book.SetBounds(10, 10, 50, 50);
+  Overflowing spill(book.Page(0), "Spill", clRed, Bounds(5, 5, 10, 10));
+  Swatch hidden(book.Page(1), "Hidden", clBlue, Bounds(0, 0, 50, 50));
+  RenderForm(form, picture);
+  EXPECT_EQ(At(15, 15), clRed);   // 10 + 5
+  EXPECT_EQ(At(24, 24), clRed);
+  EXPECT_EQ(At(25, 25), clBtnFace);  // beyond its own 10 x 10
+  EXPECT_EQ(At(14, 14), clBtnFace);
+  book.SetPageIndex(1);
+  RenderForm(form, picture);
+  EXPECT_EQ(At(15, 15), clBlue);
+  EXPECT_EQ(At(60, 60), clBtnFace);  // the page ends where the notebook does
+}
+
+TEST_F(RenderTest, LabelsOpaqueOrTransparent) {
+  Swatch back(form, "Back", clBlue, Bounds(0, 0, 100, 80));
+  TLabel opaque(form, "LabelRight");
+  opaque.SetAutoSize(false);
+  opaque.SetAlignment(TAlignment::taRightJustify);
+  opaque.SetColor(clBlack);
+  opaque.SetFontColor(clWhite);
+  opaque.SetBounds(0, 60, 100, 12);
+  opaque.SetCaption("AB ");
+  TLabel clear(form, "Clear");
+  clear.SetTransparent(true);
+  clear.SetFontColor(clWhite);
+  clear.SetBounds(0, 10, 0, 0);
+  clear.SetCaption("C");
+  RenderForm(form, picture);
+  EXPECT_EQ(At(5, 65), clBlack);  // the strip covers the whole width
+  // Text ends one blank before the right edge: "AB" in cells 82..87 and 88..93.
+  EXPECT_EQ(At(84, 66), clWhite);
+  EXPECT_EQ(At(90, 66), clWhite);
+  EXPECT_EQ(At(97, 66), clBlack);
+  // The transparent label shows the blue beneath, around its one character.
+  EXPECT_EQ(At(0, 11), clBlue);
+  EXPECT_EQ(At(2, 15), clWhite);
+}
+
+TEST_F(RenderTest, BevelDrawsItsTopLine) {
+  TBevel bevel(form, "Bevel1");
+  bevel.SetShape(TBevelShape::bsTopLine);
+  bevel.SetBounds(0, 40, 100, 12);
+  RenderForm(form, picture);
+  EXPECT_EQ(At(50, 40), clBtnShadow);
+  EXPECT_EQ(At(50, 41), clBtnHighlight);
+  EXPECT_EQ(At(50, 45), clBtnFace);
+}
+
+TEST_F(RenderTest, SavedPngHasTheSignatureAndSize) {
+#if defined(_WIN32)
+  GTEST_SKIP() << "PNG files are written on Linux only";
+#else
+  Swatch s(form, "S", clRed, Bounds(0, 0, 10, 10));
+  RenderForm(form, picture);
+  std::string path = ::testing::TempDir() + "zarn-render-test.png";
+  SavePng(picture, path);
+  std::ifstream in(path, std::ios::binary);
+  std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  std::remove(path.c_str());
+  ASSERT_GT(bytes.size(), 33u);
+  EXPECT_EQ(bytes.substr(0, 8), std::string("\x89PNG\r\n\x1a\n", 8));
+  auto be32 = [&](size_t at) {
+    return (uint32_t(uint8_t(bytes[at])) << 24) | (uint32_t(uint8_t(bytes[at + 1])) << 16) |
+           (uint32_t(uint8_t(bytes[at + 2])) << 8) | uint8_t(bytes[at + 3]);
+  };
+  EXPECT_EQ(be32(16), 100u);  // IHDR width
+  EXPECT_EQ(be32(20), 80u);   // IHDR height
+  EXPECT_EQ(bytes[24], 8);    // bit depth
+  EXPECT_EQ(bytes[25], 2);    // RGB
+  EXPECT_THROW(SavePng(picture, "/nonexistent-folder/x.png"), EZarnError);
+  TDIB empty;
+  EXPECT_THROW(SavePng(empty, path), EZarnError);
+#endif
+}
+
+}  // namespace
+}  // namespace zarn
