@@ -3,6 +3,7 @@
 #include <zlib.h>
 
 #include <algorithm>
+#include <climits>
 #include <cstring>
 #include <vector>
 
@@ -24,8 +25,6 @@ const int64_t kMaxNameLength = 65536;
 // Deflate cannot expand data by more than about 1032:1; a member that inflates beyond this
 // bound is damaged or hostile.
 const int64_t kMaxInflateRatio = 1040;
-// A member inflated into memory may not exceed this.
-const int64_t kMaxInflateToMemory = int64_t(512) << 20;
 const int64_t kInflateBlock = 1000000;
 const int64_t kReadBlock = 1048576;
 
@@ -121,7 +120,7 @@ void TVrFileCollection::OpenPath(const std::string& fileName, bool asFile) {
   if (!exists) return;
 
   try {
-    stream_.reset(new TQxBigFileStream(platform_, fileName, fmOpenRead | fmShareDenyWrite));
+    stream_.reset(new TQxBigFileStream(platform_, fileName, fmOpenRead | fmShareDenyWrite, PartSize));
     std::string ext = UpperCase(arcpaths::FileExt(fileName));
     if (ext != ".EXE" && ext != ".SCR") {
       std::string dirFile = arcpaths::ChangeFileExt(fileName, ".ext");
@@ -341,25 +340,24 @@ void InflateMember(TQxBigStream& source, int64_t size, TStream& dest, int64_t li
 
 }  // namespace
 
+void TVrFileCollection::CopyEntryContent(TVrFile& e, TStream& dest, int64_t inflateLimit) {
+  int64_t size = stream_->GetSize();
+  if (e.Offset < 0 || e.Size < 0 || e.Offset > size || e.Size > size - e.Offset)
+    Damaged(e.Name(), "データが範囲外です");
+  stream_->MoveTo(e.Offset);
+  if (e.Size <= 0) return;
+  if (e.Stored)
+    stream_->CopyToStream(dest, e.Size);
+  else
+    InflateMember(*stream_, e.Size, dest, std::min(inflateLimit, e.Size * kMaxInflateRatio + 65536), e.Name());
+}
+
 void TVrFileCollection::ExtractToStream(TStream& dest, const std::string& name) {
   auto* memDest = dynamic_cast<TMemoryStream*>(&dest);
   if (memDest) memDest->Clear();
   int k = stream_ ? IndexOf(name) : -1;
   if (k >= 0) {
-    TVrFile* e = Files(k);
-    int64_t size = stream_->GetSize();
-    if (e->Offset < 0 || e->Size < 0 || e->Offset > size || e->Size > size - e->Offset)
-      Damaged(e->Name(), "データが範囲外です");
-    stream_->MoveTo(e->Offset);
-    if (e->Size > 0) {
-      if (e->Stored) {
-        stream_->CopyToStream(dest, e->Size);
-      } else {
-        int64_t limit = e->Size * kMaxInflateRatio + 65536;
-        if (memDest) limit = std::min(limit, kMaxInflateToMemory);
-        InflateMember(*stream_, e->Size, dest, limit, e->Name());
-      }
-    }
+    CopyEntryContent(*Files(k), dest, memDest ? MaxInflateToMemory : INT64_MAX);
     dest.SetPosition(0);
     return;
   }

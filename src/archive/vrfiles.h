@@ -136,12 +136,20 @@ class TVrFileCollection : public THashCollection {
 
   TVrProgressEvent OnProgress;
   std::function<void(const std::string& message)> OnError;
+  // Most bytes a compressed member may inflate to in memory (a hostile member that would
+  // exceed it ends in an error instead of exhausting memory).
+  int64_t MaxInflateToMemory = int64_t(512) << 20;
+  // Part size of the split data files this collection opens and writes; the program
+  // always uses 1 GiB, tests use small parts to reach the boundaries.
+  int64_t PartSize = kBigPartSize;
 
  private:
   void Reset();
   // Reads a directory whose member data may extend `dataSize` bytes from its first byte.
   void ReadDirectoryFrom(TQxBigStream& s, int64_t dataSize);
   std::string DisplayFileName() const;
+  // Writes entry e's content (inflated when compressed) from the stream into dest.
+  void CopyEntryContent(TVrFile& e, TStream& dest, int64_t inflateLimit);
   // Bytes of the data stream that the directory describes (where new members go).
   int64_t DataEnd();
 
