@@ -2,6 +2,8 @@
 // every object named here for the length of the run; the windows only borrow them.
 #pragma once
 
+#include <cstdint>
+#include <functional>
 #include <string>
 
 namespace zarn {
@@ -25,6 +27,10 @@ struct TRunContext {
   // The first command-line parameter as given (a source folder, or an archive file),
   // or empty when the program was started without one.
   std::string parameter;
+  // How the jobs wait for the shell and the system to catch up (after removing the
+  // program group, after creating shortcuts, ...). Empty: the platform's Sleep. Tests
+  // that drive many runs set it to record the waits instead of sleeping through them.
+  std::function<void(uint32_t milliseconds)> pause;
 };
 
 }  // namespace zarn
