@@ -9,6 +9,7 @@
 
 #include "support/test_machine.h"
 #include "toolkit/headless/headless.h"
+#include "toolkit/pictures.h"
 
 namespace zarn {
 namespace {
@@ -142,6 +143,46 @@ TEST_F(RenderTest, SavedPngHasTheSignatureAndSize) {
   TDIB empty;
   EXPECT_THROW(SavePng(empty, path), EZarnError);
 #endif
+}
+
+
+// A splash-like form: gradient, then a picture over part of it, then a black strip.
+TEST_F(RenderTest, GradientPictureAndLabelStackInCreationOrder) {
+  TGradBoxControl grad(form, "GradBox");
+  grad.SetAlign(TAlign::alClient);
+  grad.SetStartColor(clBlue);
+  grad.SetEndColor(clNavy);
+  TDXPaintBox box(form, "PaintBox");
+  box.SetAlign(TAlign::alClient);
+  box.DIB().SetSize(20, 10, 24);
+  box.DIB().Canvas().FillRect({0, 0, 20, 10}, clRed);
+  TLabel strip(form, "LabelRight");
+  strip.SetAutoSize(false);
+  strip.SetColor(clBlack);
+  strip.SetBounds(0, 60, 100, 12);
+  RenderForm(form, picture);
+  EXPECT_EQ(At(5, 5), clRed);        // the picture at (0, 0), natural size
+  EXPECT_EQ(At(19, 9), clRed);
+  EXPECT_EQ(At(50, 0), clBlue);  // gradient starts blue at the top...
+  EXPECT_LT(BlueOf(At(50, 55)), 255);  // ...and darkens towards navy
+  EXPECT_GE(BlueOf(At(50, 55)), 128);
+  EXPECT_EQ(At(50, 65), clBlack);     // the strip over both
+  // Centred and stretched placements come from the paint box's rule.
+  box.SetCenter(true);
+  RenderForm(form, picture);
+  EXPECT_EQ(At(5, 5) == clRed, false);
+  EXPECT_EQ(At(40, 35), clRed);
+  EXPECT_EQ(At(59, 44), clRed);
+  box.SetStretch(true);
+  box.SetCenter(false);
+  RenderForm(form, picture);
+  EXPECT_EQ(At(99, 59), clRed);
+  EXPECT_EQ(At(50, 65), clBlack);
+  // An empty picture paints nothing: the gradient shows.
+  box.DIB().Clear();
+  RenderForm(form, picture);
+  EXPECT_EQ(RedOf(At(5, 5)), 0);
+  EXPECT_GT(BlueOf(At(5, 5)), 240);
 }
 
 }  // namespace
