@@ -10,9 +10,6 @@ namespace zarn {
 
 namespace {
 
-// Attribute bit of a symbolic link, junction or other reparse point.
-const uint32_t kReparsePoint = 0x400;
-
 // Splits at "\" and "/" that are characters of their own (a 0x5C trail byte is not).
 std::vector<std::string> Components(const std::string& name) {
   std::vector<std::string> parts(1);
@@ -78,7 +75,7 @@ std::string PrepareMemberTarget(Platform& platform, const std::string& destFolde
     path += parts[i];
     uint32_t attr = platform.GetFileAttributes(path);
     bool last = i + 1 == parts.size();
-    if (attr != faInvalid && (attr & kReparsePoint))
+    if (attr != faInvalid && (attr & faReparsePoint))
       throw EFormatError(Format("%s:リンクを経由して展開することはできません", name));
     if (last) {
       if (attr != faInvalid && (attr & faDirectory))

@@ -396,7 +396,10 @@ void EmulatedMachine::Prepare() {
   std::string userKey = options_.win9x ? ".Default" : posix::kUserSid;
   std::string regFile = root.empty() ? "" : JoinHost(root, "system.reg");
   s.registry = std::make_unique<posix::RegistryStore>(regFile, userKey);
-  if (!s.registry->Existed()) SeedRegistry();
+  if (s.registry->Existed())
+    s.registry->Update(false, [](posix::RegNode&) { return false; });  // a damaged file fails here
+  else
+    SeedRegistry();
   if (root.empty()) {
     const char* tmp = std::getenv("TMPDIR");
     s.mutexDir = JoinHost(tmp && *tmp ? tmp : "/tmp", "zarn-mutex-" + std::to_string(getuid()));
@@ -525,8 +528,16 @@ bool EmulatedMachine::ReplaceFile(const std::string& source, const std::string& 
 
 uint32_t EmulatedMachine::GetFileAttributes(const std::string& path) {
   Resolved r;
-  if (!Resolve(path, r) || !r.exists || (r.win.trailingSeparator && !r.IsDir())) return faInvalid;
-  return AttributesOf(r.host, r.st);
+  if (!Resolve(path, r)) return faInvalid;
+  // A host symlink shows as a reparse point, as a link or junction does on Windows, even
+  // when it leads nowhere (writing through it would create its target).
+  struct stat link;
+  bool isLink = lstat(r.host.c_str(), &link) == 0 && S_ISLNK(link.st_mode);
+  if (!r.exists) return isLink ? static_cast<uint32_t>(faReparsePoint) : static_cast<uint32_t>(faInvalid);
+  if (r.win.trailingSeparator && !r.IsDir()) return faInvalid;
+  uint32_t a = AttributesOf(r.host, r.st);
+  if (isLink) a = (a == faNormal ? 0 : a) | faReparsePoint;
+  return a;
 }
 
 bool EmulatedMachine::SetFileAttributes(const std::string& path, uint32_t attributes) {
@@ -583,6 +594,10 @@ bool EmulatedMachine::ListDirectory(const std::string& folder, std::vector<DirEn
     DirEntry entry;
     entry.name = posix::Utf8ToSjisLossy(name);
     entry.attributes = AttributesOf(host, st);
+    struct stat link;
+    bool isLink = e->d_type == DT_LNK ||
+                  (e->d_type == DT_UNKNOWN && lstat(host.c_str(), &link) == 0 && S_ISLNK(link.st_mode));
+    if (isLink) entry.attributes = (entry.attributes == faNormal ? 0 : entry.attributes) | faReparsePoint;
     entry.size = S_ISDIR(st.st_mode) ? 0 : static_cast<int64_t>(st.st_size);
     entry.dosTime = DosTimeOf(st.st_mtim.tv_sec);
     entries.push_back(entry);
