@@ -97,7 +97,7 @@ class EmulatedMachine : public Platform {
 
   // ---- Platform
   std::unique_ptr<FileHandle> OpenFile(const std::string& path, FileAccess access, FileShare share,
-                                       FileCreate create, bool writeThrough) override;
+                                       FileCreate create, bool writeThrough = false) override;
   bool FileExists(const std::string& path) override;
   bool DirectoryExists(const std::string& path) override;
   bool CopyFile(const std::string& source, const std::string& target, bool failIfExists) override;
