@@ -238,6 +238,15 @@ TEST_F(Win32Files, CopyMoveDeleteAndFolders) {
   EXPECT_EQ(Get(c), "first");
   EXPECT_FALSE(p().DeleteFile(a));
 
+  // Replacing renames over an existing target in one step.
+  Put(a, "third");
+  EXPECT_TRUE(p().ReplaceFile(a, c));
+  EXPECT_FALSE(p().FileExists(a));
+  EXPECT_EQ(Get(c), "third");
+  EXPECT_TRUE(p().ReplaceFile(c, a));  // no target yet
+  EXPECT_EQ(Get(a), "third");
+  EXPECT_FALSE(p().ReplaceFile(c, a));  // no source
+
   const std::string dir = Path(kFolder);
   EXPECT_TRUE(p().CreateDirectory(dir));
   EXPECT_FALSE(p().CreateDirectory(dir));
