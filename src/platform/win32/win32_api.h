@@ -17,6 +17,7 @@
 #undef GetFileAttributes
 #undef MoveFile
 #undef RemoveDirectory
+#undef ReplaceFile
 #undef SetCurrentDirectory
 #undef SetFileAttributes
 #undef ShellExecute
