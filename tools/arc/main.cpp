@@ -1,0 +1,441 @@
+// zarn-arc: lists, prints, extracts, verifies, packs, appends and merges archives.
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <iostream>
+#include <map>
+#include <memory>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "archive/arcpaths.h"
+#include "archive/membername.h"
+#include "archive/vrfiles.h"
+#include "platform/hostpath.h"
+#include "platform/platform.h"
+#include "progress.h"
+#include "runtime/error.h"
+#include "runtime/sjis.h"
+
+#ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
+#endif
+
+namespace zarn {
+namespace arc {
+namespace {
+
+const char kUsage[] =
+    "usage: zarn-arc list    [--resource] ARCHIVE\n"
+    "       zarn-arc cat     [--resource] ARCHIVE NAME\n"
+    "       zarn-arc extract [--resource] ARCHIVE -o DIR [NAME...]\n"
+    "       zarn-arc verify  [--resource] ARCHIVE\n"
+    "       zarn-arc pack    DIR -o ARCHIVE [--separate NAME...]\n"
+    "       zarn-arc append  PROGRAM ARCHIVE\n"
+    "       zarn-arc merge   DATAFILE ARCHIVE\n"
+    "\n"
+    "Works on the setup program's archives: an archive file, a data file with its .ext\n"
+    "directory beside it, a program file (.exe, .scr) with an appended archive, or with\n"
+    "--resource the \"DUMMY\"/\"BINTYPE\" resource of a program file.\n"
+    "Run 'zarn-arc COMMAND --help' for details.\n"
+    "\n"
+    "Exit status: 0 on success, 1 when a check fails, 2 on bad usage or damaged input.\n";
+
+const char kListUsage[] =
+    "usage: zarn-arc list [--resource] ARCHIVE\n"
+    "\n"
+    "Prints one line per entry in directory order (the end marker left out):\n"
+    "NAME<TAB>SIZE<TAB>STORED<TAB>FILEDATE<TAB>CRC<TAB>SEPARATE\n"
+    "NAME in UTF-8 with \\ as stored (superseded entries begin with /), SIZE the stored\n"
+    "byte count, STORED and SEPARATE 0 or 1, FILEDATE (MS-DOS date-time) and CRC as eight\n"
+    "lower-case hex digits.\n";
+
+const char kCatUsage[] =
+    "usage: zarn-arc cat [--resource] ARCHIVE NAME\n"
+    "\n"
+    "Writes the content of member NAME (UTF-8, any case) to standard output.\n";
+
+const char kExtractUsage[] =
+    "usage: zarn-arc extract [--resource] ARCHIVE -o DIR [NAME...]\n"
+    "\n"
+    "Writes every member, or the NAMEs given, as files below DIR (\\ in names becomes a\n"
+    "folder) and sets their dates from the archive. Superseded entries (names beginning\n"
+    "with /) are skipped. A name that is absolute, has a drive or colon, contains an empty\n"
+    "or .. part or a control character is refused, as is a link on the way below DIR.\n";
+
+const char kVerifyUsage[] =
+    "usage: zarn-arc verify [--resource] ARCHIVE\n"
+    "\n"
+    "Checks every member that has a CRC. Exit status 0 when all match, 1 naming the first\n"
+    "member that does not.\n";
+
+const char kPackUsage[] =
+    "usage: zarn-arc pack DIR -o ARCHIVE [--separate NAME...]\n"
+    "\n"
+    "Builds ARCHIVE from every file below DIR: names relative to DIR with \\ between\n"
+    "folders, sorted, dates from the files. Small files are deflated unless that saves\n"
+    "less than a tenth or they are media files. Members named after --separate are marked\n"
+    "to be installed as files of their own.\n";
+
+const char kAppendUsage[] =
+    "usage: zarn-arc append PROGRAM ARCHIVE\n"
+    "\n"
+    "Appends ARCHIVE to the program file PROGRAM, followed by the 6-byte trailer (the\n"
+    "archive's start and \"zr\"), so that PROGRAM carries it.\n";
+
+const char kMergeUsage[] =
+    "usage: zarn-arc merge DATAFILE ARCHIVE\n"
+    "\n"
+    "Appends to DATAFILE (created when missing; split into 1 GiB parts .001, .002, ...)\n"
+    "every member of ARCHIVE that it lacks or holds with an older date, except members\n"
+    "marked separate, then writes the directory DATAFILE with the extension .ext.\n"
+    "Replaced entries stay, renamed with a leading /.\n";
+
+// A failure the user is told about in one line, with the exit status it gives.
+struct Failure {
+  std::string message;  // UTF-8
+  int status = 2;
+};
+
+bool IsHelp(const std::string& a) { return a == "--help" || a == "-h"; }
+
+std::string OneLine(std::string s) {
+  for (char& c : s)
+    if (c == '\r' || c == '\n') c = ' ';
+  return s;
+}
+
+// Standard output as a stream; positioning is ignored.
+class TStdoutStream : public TStream {
+ public:
+  int64_t Read(void*, int64_t) override { return 0; }
+  int64_t Write(const void* buffer, int64_t count) override {
+    if (count <= 0) return 0;
+    size_t n = std::fwrite(buffer, 1, static_cast<size_t>(count), stdout);
+    return static_cast<int64_t>(n);
+  }
+  int64_t Seek(int64_t, TSeekOrigin) override { return 0; }
+  int64_t Size() override { return 0; }
+};
+
+struct Args {
+  std::vector<std::string> positional;
+  std::string output;
+  bool resource = false;
+  std::vector<std::string> separate;
+  bool help = false;
+};
+
+Args ParseArgs(const std::string& command, const std::vector<std::string>& argv, bool allowOutput,
+               bool allowResource, bool allowSeparate) {
+  Args a;
+  bool inSeparate = false;
+  for (size_t i = 0; i < argv.size(); ++i) {
+    const std::string& s = argv[i];
+    if (IsHelp(s)) {
+      a.help = true;
+      return a;
+    }
+    if (s == "-o" && allowOutput) {
+      if (i + 1 >= argv.size()) throw Failure{command + ": -o needs a value"};
+      a.output = argv[++i];
+      inSeparate = false;
+    } else if (s == "--resource" && allowResource) {
+      a.resource = true;
+    } else if (s == "--separate" && allowSeparate) {
+      inSeparate = true;
+    } else if (s.size() > 1 && s[0] == '-' && s != "--") {
+      throw Failure{command + ": unknown option " + s + " (see 'zarn-arc " + command + " --help')"};
+    } else if (inSeparate) {
+      a.separate.push_back(s);
+    } else {
+      a.positional.push_back(s);
+    }
+  }
+  return a;
+}
+
+class Tool {
+ public:
+  explicit Tool(Platform& platform) : platform_(platform), progress_(stderr) {}
+
+  int Run(const std::vector<std::string>& argv) {
+    if (argv.empty() || IsHelp(argv[0])) {
+      std::cout << kUsage;
+      return argv.empty() ? 2 : 0;
+    }
+    std::string command = argv[0];
+    std::vector<std::string> rest(argv.begin() + 1, argv.end());
+    if (command == "list") return List(rest);
+    if (command == "cat") return Cat(rest);
+    if (command == "extract") return Extract(rest);
+    if (command == "verify") return VerifyCommand(rest);
+    if (command == "pack") return Pack(rest);
+    if (command == "append") return Append(rest);
+    if (command == "merge") return Merge(rest);
+    throw Failure{"unknown command " + command + " (see 'zarn-arc --help')"};
+  }
+
+ private:
+  std::string Utf8(const std::string& sjis) { return platform_.SjisToUtf8(sjis); }
+  std::string Win(const std::string& host) { return HostPathToWindows(platform_, host); }
+
+  // Opens an archive in any of its forms; a file that holds none is an error.
+  void OpenArchive(TVrFileCollection& c, const std::string& hostPath, bool resource) {
+    std::string path = Win(hostPath);
+    if (!platform_.FileExists(path)) throw Failure{hostPath + ": no such file"};
+    if (resource) {
+      c.OpenResource(path, "DUMMY", "BINTYPE");
+      if (!c.Stream()) throw Failure{hostPath + ": not a program file whose resources can be read"};
+      return;
+    }
+    std::string ext = UpperCase(path.substr(path.size() >= 4 ? path.size() - 4 : 0));
+    if (ext == ".EXE" || ext == ".SCR") {
+      TFileStream f(platform_, path, fmOpenRead | fmShareDenyWrite);
+      int64_t size = f.Size();
+      char tail[2] = {0, 0};
+      if (size >= 6) {
+        f.SetPosition(size - 2);
+        f.Read(tail, 2);
+      }
+      if (tail[0] != 'z' || tail[1] != 'r')
+        throw Failure{hostPath + ": no archive is appended to this program (try --resource)"};
+    }
+    c.Open(path);
+    if (!c.Stream()) throw Failure{hostPath + ": not an archive"};
+  }
+
+  int List(const std::vector<std::string>& argv) {
+    Args a = ParseArgs("list", argv, false, true, false);
+    if (a.help) return Help(kListUsage);
+    if (a.positional.size() != 1) throw Failure{"list: give one ARCHIVE (see 'zarn-arc list --help')"};
+    TVrFileCollection c(platform_);
+    OpenArchive(c, a.positional[0], a.resource);
+    for (int i = 0; i < c.Count(); ++i) {
+      TVrFile* f = c.Files(i);
+      if (f == c.EndMarker()) continue;
+      char line[96];
+      std::snprintf(line, sizeof line, "\t%lld\t%d\t%08x\t%08x\t%d\n", static_cast<long long>(f->Size),
+                    f->Stored ? 1 : 0, static_cast<unsigned>(f->FileDate), static_cast<unsigned>(f->CRC),
+                    f->Separate ? 1 : 0);
+      std::cout << Utf8(f->Name()) << line;
+    }
+    return 0;
+  }
+
+  int Cat(const std::vector<std::string>& argv) {
+    Args a = ParseArgs("cat", argv, false, true, false);
+    if (a.help) return Help(kCatUsage);
+    if (a.positional.size() != 2) throw Failure{"cat: give ARCHIVE and NAME (see 'zarn-arc cat --help')"};
+    TVrFileCollection c(platform_);
+    OpenArchive(c, a.positional[0], a.resource);
+    std::string name = platform_.Utf8ToSjis(a.positional[1]);
+    int k = c.IndexOf(name);
+    if (k < 0 || c.Files(k) == c.EndMarker()) throw Failure{a.positional[1] + ": no such member"};
+#ifdef _WIN32
+    _setmode(_fileno(stdout), _O_BINARY);
+#endif
+    TStdoutStream out;
+    c.ExtractToStream(out, name);
+    if (std::fflush(stdout) != 0 || std::ferror(stdout)) throw Failure{"cat: cannot write to standard output"};
+    return 0;
+  }
+
+  int Extract(const std::vector<std::string>& argv) {
+    Args a = ParseArgs("extract", argv, true, true, false);
+    if (a.help) return Help(kExtractUsage);
+    if (a.positional.empty() || a.output.empty())
+      throw Failure{"extract: give ARCHIVE and -o DIR (see 'zarn-arc extract --help')"};
+    TVrFileCollection c(platform_);
+    OpenArchive(c, a.positional[0], a.resource);
+    std::string dest = Win(a.output);
+    if (!platform_.DirectoryExists(dest) && !MakeFolders(dest)) throw Failure{a.output + ": cannot create the folder"};
+
+    std::vector<TVrFile*> todo;
+    if (a.positional.size() > 1) {
+      for (size_t i = 1; i < a.positional.size(); ++i) {
+        int k = c.IndexOf(platform_.Utf8ToSjis(a.positional[i]));
+        if (k < 0 || c.Files(k) == c.EndMarker()) throw Failure{a.positional[i] + ": no such member"};
+        todo.push_back(c.Files(k));
+      }
+    } else {
+      // Each name once; of names equal but for case, the one the lookup finds.
+      std::set<std::string> seen;
+      for (int i = 0; i < c.Count(); ++i) {
+        TVrFile* f = c.Files(i);
+        if (f == c.EndMarker() || (!f->Name().empty() && f->Name()[0] == '/')) continue;
+        if (!seen.insert(LowerCase(f->Name())).second) continue;
+        todo.push_back(c.Files(c.IndexOf(f->Name())));
+      }
+    }
+    int64_t total = 0, done = 0;
+    for (TVrFile* f : todo) total += f->Size;
+    for (TVrFile* f : todo) {
+      progress_.Show(done, total, Utf8(f->Name()));
+      std::string target = PrepareMemberTarget(platform_, dest, f->Name());
+      try {
+        TFileStream out(platform_, target, fmCreate);
+        c.ExtractToStream(out, f->Name());
+      } catch (...) {
+        platform_.DeleteFile(target);
+        throw;
+      }
+      if (f->FileDate != 0) platform_.SetFileAge(target, f->FileDate);
+      done += f->Size;
+    }
+    progress_.Done();
+    return 0;
+  }
+
+  int VerifyCommand(const std::vector<std::string>& argv) {
+    Args a = ParseArgs("verify", argv, false, true, false);
+    if (a.help) return Help(kVerifyUsage);
+    if (a.positional.size() != 1) throw Failure{"verify: give one ARCHIVE (see 'zarn-arc verify --help')"};
+    TVrFileCollection c(platform_);
+    OpenArchive(c, a.positional[0], a.resource);
+    int64_t total = 0, done = 0;
+    for (int i = 0; i < c.Count(); ++i) total += c.Files(i)->Size;
+    c.OnProgress = [&](TVrFileCollection&, TVrFile* e, int64_t, int index, int, bool&) {
+      // Called every tenth member; the bytes of the members before it are done.
+      done = 0;
+      for (int i = 0; i <= index && i < c.Count(); ++i) done += c.Files(i)->Size;
+      progress_.Show(done, total, Utf8(e->Name()));
+    };
+    bool ok = c.Verify();
+    progress_.Done();
+    if (!ok) throw Failure{Utf8(c.BadMember()) + ": CRC mismatch, the archive is damaged", 1};
+    return 0;
+  }
+
+  int Pack(const std::vector<std::string>& argv) {
+    Args a = ParseArgs("pack", argv, true, false, true);
+    if (a.help) return Help(kPackUsage);
+    if (a.positional.size() != 1 || a.output.empty())
+      throw Failure{"pack: give DIR and -o ARCHIVE (see 'zarn-arc pack --help')"};
+    std::string dir = Win(a.positional[0]);
+    if (!platform_.DirectoryExists(dir)) throw Failure{a.positional[0] + ": no such folder"};
+    std::string output = Win(a.output);
+    std::vector<std::string> names;
+    std::map<std::string, int64_t> sizes;
+    ListBelow(arcpaths::WithBackslash(dir), "", names, sizes, output);
+    std::sort(names.begin(), names.end(), [](const std::string& x, const std::string& y) {
+      int c = CompareText(x, y);
+      return c != 0 ? c < 0 : x < y;
+    });
+    TVrFileCollection c(platform_);
+    c.OpenPath(dir, false);
+    for (const std::string& n : names) c.AddFile(n);
+    for (const std::string& s : a.separate) {
+      int k = c.IndexOf(platform_.Utf8ToSjis(s));
+      if (k < 0) throw Failure{s + ": no such file below " + a.positional[0]};
+      c.Files(k)->Separate = true;
+    }
+    int64_t total = 0, done = 0;
+    for (const auto& s : sizes) total += s.second;
+    c.OnProgress = [&](TVrFileCollection&, TVrFile* e, int64_t bytes, int, int, bool&) {
+      if (bytes == 0)
+        progress_.Show(done, total, Utf8(e->Name()));
+      else
+        done += sizes[e->Name()];
+    };
+    c.OnError = [&](const std::string&) { progress_.Done(); };
+    {
+      TQxBigFileStream out(platform_, output, fmCreate);
+      c.WriteArchive(out);
+      out.Flush();
+    }
+    progress_.Done();
+    return 0;
+  }
+
+  int Append(const std::vector<std::string>& argv) {
+    Args a = ParseArgs("append", argv, false, false, false);
+    if (a.help) return Help(kAppendUsage);
+    if (a.positional.size() != 2) throw Failure{"append: give PROGRAM and ARCHIVE (see 'zarn-arc append --help')"};
+    std::string program = Win(a.positional[0]), archive = Win(a.positional[1]);
+    if (!platform_.FileExists(program)) throw Failure{a.positional[0] + ": no such file"};
+    if (!platform_.FileExists(archive)) throw Failure{a.positional[1] + ": no such file"};
+    AppendArchive(platform_, program, archive);
+    return 0;
+  }
+
+  int Merge(const std::vector<std::string>& argv) {
+    Args a = ParseArgs("merge", argv, false, false, false);
+    if (a.help) return Help(kMergeUsage);
+    if (a.positional.size() != 2) throw Failure{"merge: give DATAFILE and ARCHIVE (see 'zarn-arc merge --help')"};
+    TVrFileCollection src(platform_);
+    OpenArchive(src, a.positional[1], false);
+    TVrFileCollection data(platform_);
+    data.OpenPath(Win(a.positional[0]), true);
+    int64_t total = 0, done = 0;
+    for (int i = 0; i < src.Count(); ++i) total += src.Files(i)->Size;
+    data.OnProgress = [&](TVrFileCollection&, TVrFile* e, int64_t bytes, int, int, bool&) {
+      progress_.Show(done, total, Utf8(e->Name()));
+      done += bytes;
+    };
+    bool changed = data.MergeFrom(src);
+    progress_.Done();
+    std::cerr << (changed ? "merged: the data file and its directory were updated\n"
+                          : "nothing to merge: the data file holds every member in the same or a newer version\n");
+    return 0;
+  }
+
+  int Help(const char* text) {
+    std::cout << text;
+    return 0;
+  }
+
+  bool MakeFolders(const std::string& path) {
+    if (path.empty() || platform_.DirectoryExists(path)) return true;
+    size_t cut = LastBackslash(path);
+    if (cut != std::string::npos && cut > 0 && !MakeFolders(path.substr(0, cut))) return false;
+    return platform_.CreateDirectory(path) || platform_.DirectoryExists(path);
+  }
+
+  // Every file below `root` + `rel`, as names relative to root.
+  void ListBelow(const std::string& root, const std::string& rel, std::vector<std::string>& names,
+                 std::map<std::string, int64_t>& sizes, const std::string& skip) {
+    std::vector<DirEntry> entries;
+    if (!platform_.ListDirectory(root + rel, entries)) throw Failure{Utf8(root + rel) + ": cannot list the folder"};
+    for (const DirEntry& d : entries) {
+      std::string name = rel + d.name;
+      if (d.attributes & faDirectory) {
+        if (d.attributes & faReparsePoint) continue;  // a link to a folder elsewhere
+        ListBelow(root, name + "\\", names, sizes, skip);
+      } else if (!SameText(root + name, skip)) {
+        names.push_back(name);
+        sizes[name] = d.size;
+      }
+    }
+  }
+
+  Platform& platform_;
+  Progress progress_;
+};
+
+}  // namespace
+
+int Main(int argc, char** argv) {
+  std::unique_ptr<Platform> platform = CreateHostPlatform();
+  std::vector<std::string> args(argv + 1, argv + argc);
+  try {
+    Tool tool(*platform);
+    return tool.Run(args);
+  } catch (const Failure& f) {
+    std::cerr << "zarn-arc: " << f.message << "\n";
+    return f.status;
+  } catch (const EZarnError& e) {
+    std::cerr << "zarn-arc: " << OneLine(platform->SjisToUtf8(e.Message())) << "\n";
+    return 2;
+  } catch (const std::exception& e) {
+    std::cerr << "zarn-arc: " << e.what() << "\n";
+    return 2;
+  }
+}
+
+}  // namespace arc
+}  // namespace zarn
+
+int main(int argc, char** argv) { return zarn::arc::Main(argc, argv); }
