@@ -18,7 +18,6 @@ using pixelrows::SetPacked;
 namespace {
 
 const int32_t kMaxTiles = 1 << 22;
-const int64_t kMaxLoadBytes = int64_t(1) << 30;
 
 const char kTruncated[] = "画像データが途中で終わっています";
 const char kPlaneShort[] = "画像データが不足しています";
@@ -88,7 +87,7 @@ class Reader {
   }
   void Reserve(int64_t bytes) {
     used_ += bytes;
-    if (used_ > kMaxLoadBytes) throw EFormatError("画像が大きすぎます");
+    if (used_ > list_.PixelBudget) throw EFormatError("画像が大きすぎます");
   }
 
   void ReadHeader();

@@ -20,9 +20,10 @@
 // and deflates alpha planes.
 //
 // Limits against damaged or hostile streams: a side of at most 32768 pixels, at most
-// 1 GiB per plane and 1 GiB for all the pictures of one read, at most 4194304 tiles per
-// plane. Every fault (a short stream, a plane shorter than its rows, a tile that refers
-// to a tile, layer or frame that does not exist or is not read yet, a JPEG the library
+// 1 GiB per plane and 1 GiB for all the pictures of one read (PixelBudget), at most
+// 4194304 tiles per plane, and an inflated plane no larger than its layout needs.
+// Every fault (a short stream, a plane shorter than its rows, a tile that refers to a
+// tile, layer or frame that does not exist or is not read yet, a JPEG the library
 // rejects, a colour key outside the palette) raises an exception with a clear message.
 #pragma once
 
@@ -136,6 +137,11 @@ class TBrimFrameList {
   // Frame i in stream order; EListError outside the list.
   TBrimFrame& Frames(int i) const;
   TBrimFrame& AddFrame();
+
+  // Most bytes that the pictures of one read may take together (frames, layers, alpha
+  // planes); a stream that needs more raises EFormatError before allocating.
+  static constexpr int64_t kDefaultPixelBudget = int64_t(1) << 30;
+  int64_t PixelBudget = kDefaultPixelBudget;
 
   int32_t Seed;          // seed of every scrambled plane
   int32_t Version = 0;   // tag version of the last stream read; 0 without a tag

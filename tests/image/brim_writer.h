@@ -152,7 +152,8 @@ class BrimWriter {
     out_ += t;
   }
   int32_t RecordVersion() const {
-    if (s_.version < 103) return s_.tag ? s_.version : 0;
+    if (!s_.tag) return 0;
+    if (s_.version < 103) return s_.version;
     return s_.blockVersion == INT32_MIN ? s_.version : s_.blockVersion;
   }
   bool Tiled() const { return RecordVersion() >= 103 && s_.tileWidth > 0 && s_.tileHeight > 0 && s_.compression != 2; }
@@ -209,7 +210,8 @@ class BrimWriter {
     if (RecordVersion() >= 104) {
       for (int32_t n : f.recordCounts) {
         I32(n);
-        for (int32_t i = 0; i < n; ++i)
+        // Counts above 4096 stand for damaged input: the count alone is written.
+        for (int32_t i = 0; i < n && n <= 4096; ++i)
           for (int b = 0; b < 16; ++b) U8(uint8_t(i * 16 + b));
       }
     }
