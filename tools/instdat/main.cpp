@@ -1,0 +1,176 @@
+// zarn-instdat: shows a settings record (install.dat) as JSON and builds one from JSON.
+#include <cstdio>
+#include <iostream>
+#include <iterator>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/hostpath.h"
+#include "platform/platform.h"
+#include "record_json.h"
+#include "runtime/error.h"
+#include "settings/installset.h"
+
+namespace zarn {
+namespace instdat {
+namespace {
+
+const char kUsage[] =
+    "usage: zarn-instdat dump FILE\n"
+    "       zarn-instdat make JSON -o FILE\n"
+    "\n"
+    "Shows a settings record (install.dat) as JSON, or writes one from JSON.\n"
+    "Run 'zarn-instdat dump --help' or 'zarn-instdat make --help' for details.\n";
+
+const char kDumpUsage[] =
+    "usage: zarn-instdat dump FILE\n"
+    "\n"
+    "Prints the settings record FILE as one JSON object (UTF-8). Its keys are \"Version\"\n"
+    "(the format version read; 0 for a file without header) and the record's fields in\n"
+    "declared order. Texts are converted from Shift-JIS; the flags OpenReadme,\n"
+    "RuntimeSetup, Installed, UpdateMode, DataInstalled and FilesInArchive are booleans;\n"
+    "the per-disc sizes, InstalledFiles and DiscFiles are arrays.\n"
+    "\n"
+    "Exit status: 0 on success, 2 on bad usage or a missing or damaged file.\n";
+
+const char kMakeUsage[] =
+    "usage: zarn-instdat make JSON -o FILE\n"
+    "\n"
+    "Writes FILE as a version-108 settings record from JSON (a file, or - for standard\n"
+    "input), in the form 'dump' prints. Keys left out take the values of a new record;\n"
+    "\"Version\" is accepted and ignored. Without \"DiscCount\" the per-disc arrays give the\n"
+    "number of discs; every per-disc array given must have one entry per disc. Texts must\n"
+    "be representable in Shift-JIS (code page 932).\n"
+    "\n"
+    "Exit status: 0 on success, 2 on bad usage, bad JSON or a file that cannot be written.\n";
+
+// A failure the user is told about in one line.
+struct Failure {
+  std::string message;  // UTF-8
+};
+
+// Messages of the program are Shift-JIS; the terminal gets UTF-8 on one line.
+std::string OneLine(std::string s) {
+  for (char& c : s)
+    if (c == '\r' || c == '\n') c = ' ';
+  return s;
+}
+
+bool IsHelp(const std::string& a) { return a == "--help" || a == "-h"; }
+
+int Dump(Platform& platform, const std::vector<std::string>& args) {
+  std::string file;
+  for (const std::string& a : args) {
+    if (IsHelp(a)) {
+      std::cout << kDumpUsage;
+      return 0;
+    }
+    if (a.size() > 1 && a[0] == '-') throw Failure{"dump: unknown option " + a};
+    if (!file.empty()) throw Failure{"dump: only one FILE, please"};
+    file = a;
+  }
+  if (file.empty()) throw Failure{"dump: FILE is missing (see 'zarn-instdat dump --help')"};
+
+  TZarnInstallSet record;
+  int version = 0;
+  try {
+    version = record.LoadFromFile(platform, HostPathToWindows(platform, file));
+  } catch (const EZarnError& e) {
+    throw Failure{file + ": " + platform.SjisToUtf8(e.Message())};
+  }
+  std::cout << RecordToJson(platform, record, version).dump(2, ' ', false, Json::error_handler_t::replace) << "\n";
+  return 0;
+}
+
+int Make(Platform& platform, const std::vector<std::string>& args) {
+  std::string input, output;
+  bool haveInput = false;
+  for (size_t i = 0; i < args.size(); ++i) {
+    const std::string& a = args[i];
+    if (IsHelp(a)) {
+      std::cout << kMakeUsage;
+      return 0;
+    }
+    if (a == "-o" || a == "--output") {
+      if (i + 1 >= args.size()) throw Failure{"make: " + a + " needs a FILE"};
+      output = args[++i];
+    } else if (a.rfind("--output=", 0) == 0) {
+      output = a.substr(9);
+    } else if (a.size() > 1 && a[0] == '-') {
+      throw Failure{"make: unknown option " + a};
+    } else if (haveInput) {
+      throw Failure{"make: only one JSON input, please"};
+    } else {
+      input = a;
+      haveInput = true;
+    }
+  }
+  if (!haveInput || input.empty()) throw Failure{"make: JSON is missing (see 'zarn-instdat make --help')"};
+  if (output.empty()) throw Failure{"make: -o FILE is missing"};
+
+  std::string text;
+  if (input == "-") {
+    text.assign(std::istreambuf_iterator<char>(std::cin), std::istreambuf_iterator<char>());
+  } else {
+    try {
+      TMemoryStream m;
+      LoadFileToStream(platform, HostPathToWindows(platform, input), m);
+      text = m.ToString();
+    } catch (const EZarnError& e) {
+      throw Failure{input + ": " + platform.SjisToUtf8(e.Message())};
+    }
+  }
+  Json json;
+  try {
+    json = Json::parse(text);
+  } catch (const Json::parse_error& e) {
+    throw Failure{input + ": not valid JSON: " + e.what()};
+  }
+  TZarnInstallSet record;
+  try {
+    record = RecordFromJson(platform, json);
+  } catch (const JsonError& e) {
+    throw Failure{input + ": " + e.what()};
+  }
+  try {
+    record.SaveToFile(platform, HostPathToWindows(platform, output));
+  } catch (const EZarnError& e) {
+    throw Failure{output + ": " + platform.SjisToUtf8(e.Message())};
+  }
+  return 0;
+}
+
+int Run(int argc, char** argv) {
+  std::vector<std::string> args(argv + 1, argv + argc);
+  if (args.empty()) {
+    std::cerr << kUsage;
+    return 2;
+  }
+  if (IsHelp(args[0])) {
+    std::cout << kUsage;
+    return 0;
+  }
+  std::unique_ptr<Platform> platform;
+  try {
+    platform = CreateHostPlatform();
+    std::vector<std::string> rest(args.begin() + 1, args.end());
+    if (args[0] == "dump") return Dump(*platform, rest);
+    if (args[0] == "make") return Make(*platform, rest);
+    throw Failure{"unknown command " + args[0] + " (see 'zarn-instdat --help')"};
+  } catch (const Failure& f) {
+    std::cerr << "zarn-instdat: " << OneLine(f.message) << "\n";
+  } catch (const EZarnError& e) {
+    std::string m = platform ? platform->SjisToUtf8(e.Message()) : e.Message();
+    std::cerr << "zarn-instdat: " << OneLine(m) << "\n";
+  } catch (const std::exception& e) {
+    std::cerr << "zarn-instdat: " << OneLine(e.what()) << "\n";
+  }
+  return 2;
+}
+
+}  // namespace
+}  // namespace instdat
+}  // namespace zarn
+
+int main(int argc, char** argv) { return zarn::instdat::Run(argc, argv); }
