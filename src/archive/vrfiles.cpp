@@ -171,6 +171,19 @@ void TVrFileCollection::OpenResource(const std::string& fileName, const std::str
   }
 }
 
+void TVrFileCollection::OpenStream(std::unique_ptr<TQxBigStream> stream) {
+  Reset();
+  stream_ = std::move(stream);
+  if (!stream_) return;
+  try {
+    stream_->MoveTo(0);
+    ReadDirectoryFrom(*stream_, stream_->GetSize());
+  } catch (...) {
+    Reset();
+    throw;
+  }
+}
+
 void TVrFileCollection::ReadDirectory(TQxBigStream& s) {
   ReadDirectoryFrom(s, std::max<int64_t>(0, s.GetSize() - s.Tell()));
 }

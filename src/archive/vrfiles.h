@@ -86,6 +86,9 @@ class TVrFileCollection : public THashCollection {
   // when the path is its own). A program that cannot be loaded leaves the collection
   // empty; a missing resource raises EResNotFound, an empty one "リソースが見つかりません".
   void OpenResource(const std::string& fileName, const std::string& resName, const std::string& resType);
+  // Takes `stream` (an archive of its own, e.g. in memory) as the collection's data stream
+  // and reads the directory at its start. FileName and Folder are left as they were.
+  void OpenStream(std::unique_ptr<TQxBigStream> stream);
   // Reads one directory from `s` at its position and appends its entries and the end
   // marker. Member data is looked for in `s` from the directory's first byte.
   void ReadDirectory(TQxBigStream& s);
