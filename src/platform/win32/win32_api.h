@@ -4,6 +4,11 @@
 // W functions by their full names.
 #pragma once
 
+// The interface first, with its true names: should a macro below ever rename one of its
+// operations in the backend, `override` there fails to compile instead of silently
+// declaring another function.
+#include "platform/platform.h"
+
 #include <windows.h>
 #include <shellapi.h>
 #include <shlobj.h>
