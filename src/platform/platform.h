@@ -113,6 +113,28 @@ enum : int {
   csidlProgramFiles = 0x26,
 };
 
+// What a shortcut (.lnk) file holds; texts are Shift-JIS.
+struct ShellLinkData {
+  std::string target;  // the file the shortcut starts
+  std::string arguments;
+  std::string workingDirectory;
+  std::string description;
+  std::string iconPath;
+  int32_t iconIndex = 0;
+  uint16_t hotKey = 0;      // key code in the low byte; 0x100 Shift, 0x200 Ctrl, 0x400 Alt
+  int32_t showCommand = 1;  // SW_SHOWNORMAL
+};
+enum class ShellLinkResult { Saved, NoLinkObject, NotSaved };
+
+// One request to the shell's file operation. Lists hold names each ended by a NUL, the
+// list ended by one more NUL.
+struct ShellFileRequest {
+  uint32_t operation = 0;  // 1 move, 2 copy, 3 delete, 4 rename
+  std::string from, to;
+  uint16_t flags = 0;  // the shell's FOF_ bits
+  std::string progressTitle;
+};
+
 class Platform {
  public:
   virtual ~Platform() = default;
@@ -201,6 +223,15 @@ class Platform {
   // Shift-JIS to UTF-8 and back, for the terminal and for JSON.
   virtual std::string SjisToUtf8(const std::string& s) = 0;
   virtual std::string Utf8ToSjis(const std::string& s) = 0;
+
+  // ---- shell services (shortcuts and the shell's file operation); the defaults are the
+  // backend's own: the shell's objects on Windows, an emulation through this platform's
+  // files on the emulated machine, so fakes need not provide them.
+  // Writes a shortcut file; its folder must exist.
+  virtual ShellLinkResult CreateShellLink(const std::string& linkPath, const ShellLinkData& link);
+  // Copies, moves, deletes or renames as the shell does; returns the shell's result code
+  // (0 = done) and sets `aborted` when the user cancelled.
+  virtual int ShellFileOperation(const ShellFileRequest& request, bool& aborted);
 };
 
 // The platform of the machine the program runs on: real Win32 on Windows, on Linux the
