@@ -204,7 +204,9 @@ class Platform {
   // ShellExecute: the result is above 32 on success, else the system's error code.
   virtual intptr_t ShellExecute(const std::string& verb, const std::string& file, const std::string& parameters,
                                 const std::string& directory, int show) = 0;
-  // The shell's is-the-user-an-administrator query; false when unavailable.
+  // The shell's is-the-user-an-administrator query (shell32 export 680); false when
+  // unavailable. This is the raw answer: the rule that the 9x family counts as
+  // administrator belongs to the caller (CheckAdminRights).
   virtual bool IsUserAnAdmin() = 0;
   virtual VersionInfo Version() = 0;
   virtual void Sleep(uint32_t milliseconds) = 0;
