@@ -168,9 +168,12 @@ std::string MutexFileName(const std::string& name) {
 class FileLock {
  public:
   explicit FileLock(const std::string& path) : fd_(::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666)) {
-    if (fd_ >= 0)
-      while (flock(fd_, LOCK_EX) != 0 && errno == EINTR) {
-      }
+    int r = -1;
+    while (fd_ >= 0 && (r = flock(fd_, LOCK_EX)) != 0 && errno == EINTR) continue;
+    if (r != 0 && fd_ >= 0) {
+      close(fd_);
+      fd_ = -1;
+    }
   }
   ~FileLock() {
     if (fd_ >= 0) close(fd_);
@@ -288,7 +291,7 @@ std::string EscapeField(const std::string& s) {
 std::string UnescapeField(const std::string& s) {
   std::string r;
   for (size_t i = 0; i < s.size(); ++i) {
-    if (s[i] == '%' && i + 2 < s.size() + 0 && std::isxdigit(static_cast<unsigned char>(s[i + 1])) &&
+    if (s[i] == '%' && i + 2 < s.size() && std::isxdigit(static_cast<unsigned char>(s[i + 1])) &&
         std::isxdigit(static_cast<unsigned char>(s[i + 2]))) {
       r += static_cast<char>(std::stoi(s.substr(i + 1, 2), nullptr, 16));
       i += 2;
