@@ -321,23 +321,27 @@ void InflateMember(TQxBigStream& source, int64_t size, TStream& dest, int64_t li
     z_stream* z;
     ~Guard() { inflateEnd(z); }
   } guard{&z};
-  std::vector<uint8_t> in(static_cast<size_t>(std::min<int64_t>(std::max<int64_t>(size, 1), kReadBlock)));
-  std::vector<uint8_t> out(static_cast<size_t>(kInflateBlock));
+  // Buffers are not cleared, and the output block starts small: most members are small,
+  // and clearing or mapping a megabyte for each would cost more than inflating them.
+  const size_t inSize = static_cast<size_t>(std::min<int64_t>(std::max<int64_t>(size, 1), kReadBlock));
+  std::unique_ptr<uint8_t[]> in(new uint8_t[inSize]);
+  size_t outSize = 65536;
+  std::unique_ptr<uint8_t[]> out(new uint8_t[outSize]);
   int64_t left = size, produced = 0;
   bool ended = false;
   while (!ended) {
     if (z.avail_in == 0) {
       if (left == 0) Damaged(name, "圧縮データが途中で終わっています");
-      int64_t n = std::min<int64_t>(left, static_cast<int64_t>(in.size()));
-      if (source.Read(in.data(), n) != n) Damaged(name, "データが途中で終わっています");
+      int64_t n = std::min<int64_t>(left, static_cast<int64_t>(inSize));
+      if (source.Read(in.get(), n) != n) Damaged(name, "データが途中で終わっています");
       left -= n;
-      z.next_in = in.data();
+      z.next_in = in.get();
       z.avail_in = static_cast<uInt>(n);
     }
-    z.next_out = out.data();
-    z.avail_out = static_cast<uInt>(out.size());
+    z.next_out = out.get();
+    z.avail_out = static_cast<uInt>(outSize);
     int rc = inflate(&z, Z_NO_FLUSH);
-    int64_t got = static_cast<int64_t>(out.size() - z.avail_out);
+    int64_t got = static_cast<int64_t>(outSize - z.avail_out);
     if (rc == Z_STREAM_END) ended = true;
     else if (rc == Z_NEED_DICT || rc == Z_DATA_ERROR || rc == Z_MEM_ERROR || rc == Z_STREAM_ERROR)
       throw EZlibError(Format("%s:展開エラー: データが壊れています", name));
@@ -346,7 +350,11 @@ void InflateMember(TQxBigStream& source, int64_t size, TStream& dest, int64_t li
     if (got > 0) {
       produced += got;
       if (produced > limit) Damaged(name, "展開後のデータが大きすぎます");
-      dest.WriteBuffer(out.data(), got);
+      dest.WriteBuffer(out.get(), got);
+    }
+    if (z.avail_out == 0 && outSize < static_cast<size_t>(kInflateBlock)) {
+      outSize = std::min<size_t>(outSize * 4, static_cast<size_t>(kInflateBlock));
+      out.reset(new uint8_t[outSize]);
     }
   }
 }
