@@ -83,7 +83,7 @@ std::string FormatThousands(int64_t value) {
   std::string out;
   size_t lead = digits.size() % 3;
   for (size_t i = 0; i < digits.size(); ++i) {
-    if (i != 0 && (i - lead) % 3 == 0) out += ',';
+    if (i != 0 && (i + 3 - lead) % 3 == 0) out += ',';
     out += digits[i];
   }
   return sign + out;

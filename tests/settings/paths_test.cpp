@@ -49,6 +49,8 @@ TEST(PathText, FormatThousands) {
   EXPECT_EQ(FormatThousands(0), "0");
   EXPECT_EQ(FormatThousands(999), "999");
   EXPECT_EQ(FormatThousands(1000), "1,000");
+  EXPECT_EQ(FormatThousands(12345), "12,345");
+  EXPECT_EQ(FormatThousands(71628), "71,628");
   EXPECT_EQ(FormatThousands(100000), "100,000");
   EXPECT_EQ(FormatThousands(1234567), "1,234,567");
   EXPECT_EQ(FormatThousands(INT64_MAX), "9,223,372,036,854,775,807");
