@@ -84,7 +84,8 @@ TEST_F(ShellLinkTest, FolderPathAndMissingSpecialFolders) {
   EXPECT_EQ(link.FolderPath(), programs + "G\\");
   link.SetSubDir("G\\");
   EXPECT_EQ(link.FolderPath(), programs + "G\\");
-  link.SetLinkType(lnkReserved1);
+  // My Computer has no place in the file system; the emulated machine has none at all.
+  link.SetLinkType(lnkDrives);
   try {
     link.CreateLink();
     FAIL();
@@ -98,9 +99,11 @@ TEST_F(ShellLinkTest, FolderPathAndMissingSpecialFolders) {
 }
 
 TEST_F(ShellLinkTest, MakeShortcutWritesEveryField) {
-  std::string target = machine.Scratch() + "物語.exe";
+  // The target's name is plain ASCII: the shell keeps a link's path in the system's
+  // code page, which is not Japanese on every test machine.
+  std::string target = machine.Scratch() + "game.exe";
   Touch(target);
-  MakeShortcut(app, group, target, "/play \"1\"", 2, 0xC046, wsMinimized, group, lnkPrograms,
+  MakeShortcut(app, group, target, "/play \"物語\"", 2, 0xC046, wsMaximized, group, lnkPrograms,
                machine.Scratch(), "物語を始める");
   std::string path = programs + group + "\\" + group + ".lnk";
   ASSERT_TRUE(p.FileExists(path)) << path;
@@ -108,13 +111,13 @@ TEST_F(ShellLinkTest, MakeShortcutWritesEveryField) {
   std::string error;
   ASSERT_TRUE(testing::ReadShortcut(p, path, link, error)) << error;
   EXPECT_TRUE(SameText(link.target, target)) << link.target;
-  EXPECT_EQ(link.arguments, "/play \"1\"");
+  EXPECT_EQ(link.arguments, "/play \"物語\"");
   EXPECT_EQ(link.workingDirectory, machine.Scratch());
   EXPECT_EQ(link.description, "物語を始める");
   EXPECT_TRUE(SameText(link.iconPath, target)) << link.iconPath;
   EXPECT_EQ(link.iconIndex, 2);
   EXPECT_EQ(link.hotKey, 0x0646);
-  EXPECT_EQ(link.showCommand, 6);
+  EXPECT_EQ(link.showCommand, 3);
 }
 
 TEST_F(ShellLinkTest, EmptyTextsComeFromTheTargetAndTheProgram) {

@@ -1,0 +1,257 @@
+// The Win32 backend against the real window system (Wine): texts, clicks, keyboard
+// navigation, painting of graphic controls and message boxes.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include "platform/win32/text.h"
+#include "support/test_machine.h"
+#include "toolkit/forms.h"
+#include "toolkit/win32/win32_backend.h"
+
+namespace zarn {
+namespace {
+
+HWND H(const TControl& c) { return static_cast<HWND>(NativeHandle(c)); }
+
+std::string WindowText(HWND h) {
+  wchar_t buffer[512] = {};
+  GetWindowTextW(h, buffer, 512);
+  return win32::FromWide(buffer);
+}
+
+struct Win32Fixture : ::testing::Test {
+  testing::TestMachine machine;
+  std::unique_ptr<Backend> backend = CreateWin32Backend();
+  TApplication app{machine.platform(), *backend};
+};
+
+struct WizardLikeForm : TForm {
+  TButton btnBack{*this, "btnBack"};
+  TButton btnNext{*this, "btnNext"};
+  TButton btnAbort{*this, "btnAbort"};
+  TCheckBox CheckLicense{*this, "CheckLicense"};
+  TEdit EditDir{*this, "EditDir"};
+  int nextClicks = 0, abortClicks = 0;
+  explicit WizardLikeForm(TApplication& app) : TForm(app, nullptr, "FormType") {
+    SetCaption("インストールタイプの選択");
+    SetClientWidth(497);
+    SetClientHeight(336);
+    btnBack.SetBounds(244, 300, 75, 25);
+    btnBack.SetCaption("< 戻る(&B)");
+    btnNext.SetBounds(324, 300, 75, 25);
+    btnNext.SetCaption("次へ(&N) >");
+    btnNext.SetDefault(true);
+    btnNext.OnClick = [this](TControl&) { ++nextClicks; };
+    btnAbort.SetBounds(416, 300, 75, 25);
+    btnAbort.SetCaption("中断(&A)");
+    btnAbort.SetCancel(true);
+    btnAbort.OnClick = [this](TControl&) { ++abortClicks; };
+    CheckLicense.SetBounds(16, 264, 97, 17);
+    CheckLicense.SetCaption("同意する(&P)");
+    EditDir.SetBounds(16, 32, 465, 20);
+    EditDir.SetText("C:\\ゲーム\\物語");
+  }
+};
+
+using Win32FormTest = Win32Fixture;
+
+TEST_F(Win32FormTest, JapaneseTextsReachTheWindows) {
+  WizardLikeForm form(app);
+  form.HandleNeeded();
+  ASSERT_NE(H(form), nullptr);
+  EXPECT_EQ(WindowText(H(form)), "インストールタイプの選択");
+  EXPECT_EQ(WindowText(H(form.btnNext)), "次へ(&N) >");
+  EXPECT_EQ(WindowText(H(form.EditDir)), "C:\\ゲーム\\物語");
+  form.SetCaption("ようこそ");
+  EXPECT_EQ(WindowText(H(form)), "ようこそ");
+  // Typing into the edit comes back as Shift-JIS, with the change reported.
+  int changes = 0;
+  form.EditDir.OnChange = [&](TControl&) { ++changes; };
+  SetWindowTextW(H(form.EditDir), win32::ToWide("D:\\物語").c_str());
+  EXPECT_EQ(form.EditDir.Text(), "D:\\物語");
+  EXPECT_EQ(changes, 1);
+  RECT client;
+  GetClientRect(H(form), &client);
+  EXPECT_EQ(client.right, 497);
+  EXPECT_EQ(client.bottom, 336);
+}
+
+TEST_F(Win32FormTest, StateChangesShowInTheControls) {
+  WizardLikeForm form(app);
+  form.HandleNeeded();
+  form.btnBack.SetEnabled(false);
+  EXPECT_FALSE(IsWindowEnabled(H(form.btnBack)));
+  form.CheckLicense.SetChecked(true);
+  EXPECT_EQ(SendMessageW(H(form.CheckLicense), BM_GETCHECK, 0, 0), BST_CHECKED);
+  form.btnNext.Hide();
+  EXPECT_FALSE(GetWindowLongW(H(form.btnNext), GWL_STYLE) & WS_VISIBLE);
+  form.btnAbort.SetBounds(10, 20, 30, 40);
+  RECT r;
+  GetWindowRect(H(form.btnAbort), &r);
+  EXPECT_EQ(r.right - r.left, 30);
+  EXPECT_EQ(r.bottom - r.top, 40);
+}
+
+TEST_F(Win32FormTest, APostedClickEndsTheModalLoop) {
+  WizardLikeForm form(app);
+  form.btnNext.SetModalResult(mrOk);
+  form.HandleNeeded();
+  PostMessageW(H(form.CheckLicense), BM_CLICK, 0, 0);
+  PostMessageW(H(form.btnNext), BM_CLICK, 0, 0);
+  EXPECT_EQ(form.ShowModal(), mrOk);
+  EXPECT_TRUE(form.CheckLicense.Checked());
+  EXPECT_EQ(form.nextClicks, 1);
+  EXPECT_FALSE(IsWindowVisible(H(form)));
+}
+
+TEST_F(Win32FormTest, CloseQueryCanKeepTheWindowOpen) {
+  WizardLikeForm form(app);
+  int asked = 0;
+  form.OnCloseQuery = [&](bool& canClose) { canClose = ++asked > 1; };
+  form.HandleNeeded();
+  PostMessageW(H(form), WM_CLOSE, 0, 0);
+  PostMessageW(H(form), WM_CLOSE, 0, 0);
+  EXPECT_EQ(form.ShowModal(), mrCancel);
+  EXPECT_EQ(asked, 2);
+}
+
+TEST_F(Win32FormTest, EnterEscAndMnemonicsPressTheirButtons) {
+  WizardLikeForm form(app);
+  form.btnBack.SetModalResult(mrOk);
+  form.HandleNeeded();
+  HWND edit = H(form.EditDir);
+  PostMessageW(edit, WM_KEYDOWN, VK_RETURN, 0);
+  PostMessageW(edit, WM_KEYDOWN, VK_ESCAPE, 0);
+  PostMessageW(edit, WM_SYSCHAR, 'p', 1 << 29);  // Alt+P ticks the box
+  PostMessageW(edit, WM_SYSCHAR, 'b', 1 << 29);  // Alt+B: back, which ends the loop
+  EXPECT_EQ(form.ShowModal(), mrOk);
+  EXPECT_EQ(form.nextClicks, 1);
+  EXPECT_EQ(form.abortClicks, 1);
+  EXPECT_TRUE(form.CheckLicense.Checked());
+}
+
+TEST_F(Win32FormTest, TabMovesThroughTheControlsInCreationOrder) {
+  WizardLikeForm form(app);
+  form.btnBack.SetModalResult(mrOk);
+  std::vector<HWND> focus;
+  form.btnAbort.OnClick = [&](TControl&) {};
+  form.HandleNeeded();
+  ShowWindow(H(form), SW_SHOW);
+  SetForegroundWindow(H(form));
+  SetFocus(H(form.btnBack));
+  for (int i = 0; i < 3; ++i) {
+    MSG msg = {};
+    msg.hwnd = GetFocus();
+    msg.message = WM_KEYDOWN;
+    msg.wParam = VK_TAB;
+    IsDialogMessageW(H(form), &msg);
+    focus.push_back(GetFocus());
+  }
+  ASSERT_EQ(focus.size(), 3u);
+  EXPECT_EQ(focus[0], H(form.btnNext));
+  EXPECT_EQ(focus[1], H(form.btnAbort));
+  EXPECT_EQ(focus[2], H(form.CheckLicense));
+  form.Release();
+}
+
+// A graphic control that fills its area with one colour.
+struct Swatch : TGraphicControl {
+  TColor colour;
+  Swatch(TWinControl& parent, TColor c, TRect r) : TGraphicControl(parent, "Swatch"), colour(c) {
+    SetBounds(r.Left, r.Top, r.Width(), r.Height());
+  }
+  void Paint(TCanvas& canvas) override { canvas.FillRect(ClientRect(), colour); }
+};
+
+TEST_F(Win32FormTest, GraphicControlsPaintInCreationOrder) {
+  TForm form(app, nullptr, "Form1");
+  form.SetClientWidth(200);
+  form.SetClientHeight(100);
+  Swatch blue(form, clBlue, Bounds(0, 0, 120, 100));
+  Swatch red(form, clRed, Bounds(80, 0, 120, 100));
+  form.ShowForm();
+  UpdateWindow(H(form));
+  HDC dc = GetDC(H(form));
+  COLORREF left = GetPixel(dc, 40, 50), middle = GetPixel(dc, 100, 50), right = GetPixel(dc, 160, 50);
+  ReleaseDC(H(form), dc);
+  EXPECT_EQ(left, RGB(0, 0, 255));
+  EXPECT_EQ(middle, RGB(255, 0, 0));
+  EXPECT_EQ(right, RGB(255, 0, 0));
+  form.Release();
+}
+
+// Finds the message box the program shows, reads its buttons and presses one.
+struct BoxPresser {
+  static BoxPresser* current;
+  int press = IDOK;
+  std::vector<std::string> buttons;
+  std::string text;
+  static BOOL CALLBACK LongestStatic(HWND child, LPARAM) {
+    wchar_t cls[32] = {};
+    GetClassNameW(child, cls, 32);
+    std::string t = WindowText(child);
+    if (lstrcmpiW(cls, L"Static") == 0 && t.size() > current->text.size()) current->text = t;
+    return TRUE;
+  }
+  static void CALLBACK Tick(HWND, UINT, UINT_PTR timer, DWORD) {
+    HWND box = FindWindowW(L"#32770", nullptr);
+    if (!box || !current) return;
+    KillTimer(nullptr, timer);
+    for (int id : {IDOK, IDCANCEL, IDABORT, IDYES, IDNO})
+      if (HWND b = GetDlgItem(box, id)) {
+        if (GetWindowLongW(b, GWL_STYLE) & WS_VISIBLE) current->buttons.push_back(WindowText(b));
+      }
+    // The message is the longest text among the box's static controls.
+    EnumChildWindows(box, LongestStatic, 0);
+    PostMessageW(box, WM_COMMAND, MAKEWPARAM(current->press, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(box, current->press)));
+    if (current->then) PostMessageW(current->then, BM_CLICK, 0, 0);
+  }
+  HWND then = nullptr;  // a button to click once the box is gone
+  explicit BoxPresser(int id) : press(id) {
+    current = this;
+    SetTimer(nullptr, 0, 200, Tick);
+  }
+  ~BoxPresser() { current = nullptr; }
+};
+BoxPresser* BoxPresser::current = nullptr;
+
+TEST_F(Win32FormTest, MessageBoxesShowJapaneseButtons) {
+  {
+    BoxPresser presser(IDNO);
+    EXPECT_EQ(app.MessageDlg("インストールを中断しますか？", mtConfirmation, mbYesNo), mrNo);
+    ASSERT_EQ(presser.buttons.size(), 2u);
+    EXPECT_EQ(presser.buttons[0], "はい(&Y)");
+    EXPECT_EQ(presser.buttons[1], "いいえ(&N)");
+    EXPECT_EQ(presser.text, "インストールを中断しますか？");
+  }
+  {
+    BoxPresser presser(IDCANCEL);
+    EXPECT_EQ(app.MessageDlg("続けますか", mtWarning, mbOKCancel), mrCancel);
+    ASSERT_EQ(presser.buttons.size(), 2u);
+    EXPECT_EQ(presser.buttons[0], "OK");
+    EXPECT_EQ(presser.buttons[1], "キャンセル");
+  }
+  {
+    BoxPresser presser(IDABORT);
+    EXPECT_EQ(app.MessageDlg("中止します", mtError, mbAbort), mrAbort);
+    ASSERT_FALSE(presser.buttons.empty());
+    EXPECT_EQ(presser.buttons[0], "中止(&A)");
+  }
+}
+
+TEST_F(Win32FormTest, AnErrorInAHandlerIsReportedAndTheWindowGoesOn) {
+  app.SetTitle("物語");
+  WizardLikeForm form(app);
+  form.btnNext.OnClick = [](TControl&) { throw EZarnError("game.dat:ファイルがありません"); };
+  form.btnBack.SetModalResult(mrOk);
+  form.HandleNeeded();
+  BoxPresser presser(IDOK);
+  presser.then = H(form.btnBack);
+  PostMessageW(H(form.btnNext), BM_CLICK, 0, 0);
+  EXPECT_EQ(form.ShowModal(), mrOk);
+  EXPECT_EQ(presser.text, "game.dat:ファイルがありません");
+}
+
+}  // namespace
+}  // namespace zarn
