@@ -94,6 +94,10 @@ class EmulatedMachine : public Platform {
   // but not write, delete or rename it until ReleaseRunning. False when it cannot be had.
   bool HoldAsRunning(const std::string& path);
   void ReleaseRunning(const std::string& path);
+  // Puts another host folder into a drive (or adds the drive), as a disc is changed in a
+  // CD-ROM drive; false when the host folder does not exist. Files open on the drive stay
+  // open on the folder they were opened in.
+  bool MapDrive(const DriveMapping& mapping);
 
   // ---- Platform
   std::unique_ptr<FileHandle> OpenFile(const std::string& path, FileAccess access, FileShare share,
