@@ -1,0 +1,83 @@
+// Merging into a data file on a disk that fills up or fails: the merge reports the error,
+// and the directory on disk always describes bytes that are there.
+#include <gtest/gtest.h>
+
+#include "archive/archive_support.h"
+#include "archive/vrfiles.h"
+#include "platform/posix/emulated_machine.h"
+#include "runtime/error.h"
+#include "support/test_machine.h"
+
+namespace zarn {
+namespace {
+
+using testing::AssembleArchive;
+using testing::Crc;
+using testing::PutFile;
+using testing::RawMember;
+
+std::string Content(int i) { return std::string(300 + i * 50, static_cast<char>('a' + i)); }
+
+class MergeFaults : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::vector<RawMember> v1, v2;
+    for (int i = 0; i < 4; ++i) v1.push_back({"m" + std::to_string(i), Content(i), true, 10, Crc(Content(i)), false});
+    for (int i = 2; i < 7; ++i) v2.push_back({"m" + std::to_string(i), Content(i + 10), true, 20, Crc(Content(i + 10)), false});
+    PutFile(p, m.Scratch() + "v1.arc", AssembleArchive(102, v1));
+    PutFile(p, m.Scratch() + "v2.arc", AssembleArchive(102, v2));
+  }
+  void Merge(const char* archive) {
+    TVrFileCollection src(p), data(p);
+    data.PartSize = 512;
+    src.Open(m.Scratch() + archive);
+    data.OpenPath(m.Scratch() + "game.dat", true);
+    data.MergeFrom(src);
+  }
+  // The data file as its directory describes it: every member verifies and extracts.
+  void ExpectSound(int members) {
+    TVrFileCollection data(p);
+    data.PartSize = 512;
+    data.Open(m.Scratch() + "game.dat");
+    EXPECT_EQ(data.MemberCount(), members);
+    EXPECT_TRUE(data.Verify()) << data.BadMember();
+  }
+  testing::TestMachine m;
+  Platform& p = m.platform();
+  MachineFaults& faults = dynamic_cast<EmulatedMachine&>(p).Faults();
+};
+
+TEST_F(MergeFaults, AFailingWriteAtAnyPointLeavesTheOldDirectory) {
+  Merge("v1.arc");
+  ExpectSound(4);
+  std::string ext = testing::GetFile(p, m.Scratch() + "game.ext");
+  for (int fail = 0;; ++fail) {
+    faults.writesBeforeFailure = fail;
+    bool threw = false;
+    try {
+      Merge("v2.arc");
+    } catch (const EZarnError&) {
+      threw = true;
+    }
+    faults.writesBeforeFailure = -1;
+    if (!threw) break;  // enough writes allowed to finish
+    SCOPED_TRACE(fail);
+    EXPECT_EQ(testing::GetFile(p, m.Scratch() + "game.ext"), ext);
+    ExpectSound(4);
+    ASSERT_LT(fail, 100);
+  }
+  ExpectSound(9);  // four, five newer or new ones
+}
+
+TEST_F(MergeFaults, AFullDiskIsAnErrorNotAShortFile) {
+  Merge("v1.arc");
+  faults.diskFreeBytes = 700;  // room for part of the new members
+  EXPECT_THROW(Merge("v2.arc"), EWriteError);
+  faults.diskFreeBytes = -1;
+  ExpectSound(4);
+  Merge("v2.arc");
+  ExpectSound(9);
+}
+
+}  // namespace
+}  // namespace zarn
