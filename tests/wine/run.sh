@@ -33,6 +33,10 @@ export WINEDEBUG=-all
 # No Mono/Gecko download prompts, no menu entries or file associations on the host.
 export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 export HOME=${HOME:-/root}
+# Wine names host files in the host's character set; in the bare C locale (a fresh
+# machine, a clean CI environment) that is ASCII and Japanese file names cannot be made.
+# C.UTF-8 is always there and leaves Windows on its default, non-Japanese code page.
+export LC_ALL=C.UTF-8
 run_timeout=${ZARN_WINE_TIMEOUT:-1200}
 setup_timeout=${ZARN_WINE_SETUP_TIMEOUT:-300}
 
