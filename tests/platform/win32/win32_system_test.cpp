@@ -57,13 +57,6 @@ TEST_F(Win32System, MutexIsSeenFromAnotherProcessUntilReleased) {
   EXPECT_EQ(RunChild("mutex-create", name), testing::kChildNo);
 }
 
-TEST_F(Win32System, MutexNameWithBackslashCannotBeHad) {
-  bool existed = true;
-  EXPECT_FALSE(p().CreateMutex("C:\\GAMES\\" + machine_.ScratchKey(), existed));
-  EXPECT_FALSE(existed);
-  EXPECT_FALSE(p().MutexExists("C:\\GAMES\\" + machine_.ScratchKey()));
-}
-
 TEST_F(Win32System, ShellExecuteStartsAProgram) {
   const std::string marker = machine_.Scratch() + "ソフト.txt";
   std::string params = win32::FromWide(testing::ChildParameters("touch", marker));
@@ -101,28 +94,20 @@ TEST_F(Win32System, AdministratorQueryIsTheShells) {
   EXPECT_EQ(p().IsUserAnAdmin(), member != FALSE);
 }
 
-TEST_F(Win32System, VersionEnvironmentAndProgramFile) {
+TEST_F(Win32System, VersionAndEnvironment) {
   VersionInfo v = p().Version();
-  EXPECT_EQ(v.platformId, 2u);
   DWORD packed = GetVersion();
   EXPECT_EQ(v.major, packed & 0xFF);
   EXPECT_EQ(v.minor, (packed >> 8) & 0xFF);
-  EXPECT_GE(v.major, 5u);
 
   ASSERT_TRUE(SetEnvironmentVariableW(L"ZARN_\u30C6\u30B9\u30C8", L"\u30BD\u30D5\u30C8\\x"));
   EXPECT_EQ(p().EnvironmentVariable("ZARN_テスト"), "ソフト\\x");
   SetEnvironmentVariableW(L"ZARN_\u30C6\u30B9\u30C8", nullptr);
-  EXPECT_EQ(p().EnvironmentVariable("ZARN_テスト"), "");
-  EXPECT_EQ(p().EnvironmentVariable(""), "");
+  // Longer than the first buffer.
   std::wstring longValue(5000, L'v');
   ASSERT_TRUE(SetEnvironmentVariableW(L"ZARN_LONG", longValue.c_str()));
   EXPECT_EQ(p().EnvironmentVariable("ZARN_LONG"), std::string(5000, 'v'));
   SetEnvironmentVariableW(L"ZARN_LONG", nullptr);
-
-  const std::string exe = p().ProgramFile();
-  EXPECT_TRUE(p().FileExists(exe));
-  ASSERT_GT(exe.size(), 14u);
-  EXPECT_TRUE(SameText(exe.substr(exe.size() - 14), "zarn_tests.exe")) << exe;
 }
 
 TEST_F(Win32System, ResourcesOfOwnAndOtherModules) {
@@ -195,19 +180,6 @@ TEST_F(Win32System, SystemAndSpecialFolders) {
   path = "kept";
   EXPECT_FALSE(p().SpecialFolder(0x7F, path));
   EXPECT_EQ(path, "kept");
-}
-
-TEST_F(Win32System, TextConversionIsCodePage932WhateverTheLocale) {
-  // ソ (0x83 0x5C) is U+30BD, E3 82 BD in UTF-8; 表 (0x95 0x5C) is U+8868.
-  EXPECT_EQ(p().SjisToUtf8("ソ表\\a"), "\xE3\x82\xBD\xE8\xA1\xA8\\a");
-  EXPECT_EQ(p().Utf8ToSjis("\xE3\x82\xBD\xE8\xA1\xA8\\a"), "ソ表\\a");
-  EXPECT_EQ(p().SjisToUtf8(""), "");
-  EXPECT_EQ(p().Utf8ToSjis(""), "");
-  // Half-width katakana are single bytes in Shift-JIS.
-  EXPECT_EQ(p().SjisToUtf8("\xB1"), "\xEF\xBD\xB1");
-  // A character the code page lacks becomes '?', never a dropped or split byte.
-  EXPECT_EQ(p().Utf8ToSjis("a\xC3\xA9z"), "a?z");
-  EXPECT_EQ(p().Utf8ToSjis(std::string("a\0b", 3)), std::string("a\0b", 3));
 }
 
 }  // namespace
