@@ -20,6 +20,7 @@
 #include "support/test_machine.h"
 #include "toolkit/headless/headless.h"
 #include "wizard/insttype.h"
+#include "wizard/link_reader.h"
 #include "wizard/programsentry.h"
 
 namespace zarn {
@@ -252,6 +253,14 @@ class WizardFixture : public ::testing::Test {
     std::string folder;
     p.SpecialFolder(p.Version().platformId == 2 ? csidlCommonPrograms : csidlPrograms, folder);
     return AddBackslash(folder) + title + "\\";
+  }
+
+  // A shortcut of the program group, read back.
+  ShellLinkData Shortcut(const std::string& name) {
+    ShellLinkData link;
+    std::string error;
+    EXPECT_TRUE(ReadShortcut(p, ProgramsFolder() + name + ".lnk", link, error)) << p.SjisToUtf8(name) << ": " << error;
+    return link;
   }
 
   // Names (lower case) of the members of the destination's data file.
