@@ -99,7 +99,7 @@ struct FrameSpec {
   int32_t layerCountField = INT32_MIN;  // overrides the stored layer count
 };
 
-struct BrimSpec {
+struct BrimPlan {
   bool tag = true;
   int32_t version = 106;                // tag version; 0 without a tag
   int32_t headerSize = 40;              // version 103 and later
@@ -116,8 +116,8 @@ struct BrimSpec {
 
 class BrimWriter {
  public:
-  static std::string Write(const BrimSpec& spec) {
-    BrimWriter w(spec);
+  static std::string Write(const BrimPlan& plan) {
+    BrimWriter w(plan);
     return w.Run();
   }
 
@@ -141,7 +141,7 @@ class BrimWriter {
   }
 
  private:
-  explicit BrimWriter(const BrimSpec& s) : s_(s) {}
+  explicit BrimWriter(const BrimPlan& s) : s_(s) {}
 
   void I32(int32_t v) {
     for (int i = 0; i < 4; ++i) out_.push_back(char(uint32_t(v) >> (8 * i)));
@@ -284,7 +284,7 @@ class BrimWriter {
     return out;
   }
 
-  const BrimSpec& s_;
+  const BrimPlan& s_;
   std::string out_;
 };
 

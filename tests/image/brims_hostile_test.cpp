@@ -10,7 +10,7 @@
 namespace zarn {
 namespace {
 
-using testing::BrimSpec;
+using testing::BrimPlan;
 using testing::BrimWriter;
 using testing::FrameSpec;
 using testing::LayerSpec;
@@ -57,38 +57,38 @@ std::string MessageOf(const std::string& bytes) {
 
 // ---- tile references
 
-BrimSpec Tiled(int w, int h, int tw, int th) {
-  BrimSpec spec;
-  spec.tileWidth = tw;
-  spec.tileHeight = th;
-  spec.frames.push_back(Frame(w, h, {Layer(Pixels(w, h, 24))}));
-  return spec;
+BrimPlan Tiled(int w, int h, int tw, int th) {
+  BrimPlan plan;
+  plan.tileWidth = tw;
+  plan.tileHeight = th;
+  plan.frames.push_back(Frame(w, h, {Layer(Pixels(w, h, 24))}));
+  return plan;
 }
 
 TEST(BrimHostile, TileCopiesOfTilesThatAreNotThere) {
   // 3 x 2 tiles of 4 x 4 on a 10 x 8 plane, the last column 2 wide.
   for (int32_t index : {3, 4, 5, -1, 100}) {
     SCOPED_TRACE(index);
-    BrimSpec spec = Tiled(10, 8, 4, 4);
-    spec.frames[0].layers[0].tileRefs = {{3, -2, index}};  // itself, later, negative, outside
-    EXPECT_NE(MessageOf<EFormatError>(BrimWriter::Write(spec)).find("タイル"), std::string::npos);
+    BrimPlan plan = Tiled(10, 8, 4, 4);
+    plan.frames[0].layers[0].tileRefs = {{3, -2, index}};  // itself, later, negative, outside
+    EXPECT_NE(MessageOf<EFormatError>(BrimWriter::Write(plan)).find("タイル"), std::string::npos);
   }
   // A full-width tile cannot copy the narrower tile of the last column: its rectangle
   // would reach past the plane.
-  BrimSpec spec = Tiled(10, 8, 4, 4);
-  spec.frames[0].layers[0].tileRefs = {{4, -2, 2}};
-  EXPECT_THROW(Load(BrimWriter::Write(spec)), EFormatError);
+  BrimPlan plan = Tiled(10, 8, 4, 4);
+  plan.frames[0].layers[0].tileRefs = {{4, -2, 2}};
+  EXPECT_THROW(Load(BrimWriter::Write(plan)), EFormatError);
   // Unknown kinds of entry.
-  spec.frames[0].layers[0].tileRefs = {{1, -3, 0}};
-  EXPECT_THROW(Load(BrimWriter::Write(spec)), EFormatError);
+  plan.frames[0].layers[0].tileRefs = {{1, -3, 0}};
+  EXPECT_THROW(Load(BrimWriter::Write(plan)), EFormatError);
 }
 
 TEST(BrimHostile, TileCopiesOfLayersAndFramesThatAreNotThere) {
   auto twoFrames = [](int32_t source, int32_t index) {
-    BrimSpec spec = Tiled(8, 4, 4, 4);
-    spec.frames.push_back(Frame(8, 4, {Layer(Pixels(8, 4, 24, 1)), Layer(Pixels(8, 4, 24, 2))}));
-    spec.frames[1].layers[0].tileRefs = {{1, source, index}};
-    return BrimWriter::Write(spec);
+    BrimPlan plan = Tiled(8, 4, 4, 4);
+    plan.frames.push_back(Frame(8, 4, {Layer(Pixels(8, 4, 24, 1)), Layer(Pixels(8, 4, 24, 2))}));
+    plan.frames[1].layers[0].tileRefs = {{1, source, index}};
+    return BrimWriter::Write(plan);
   };
   EXPECT_EQ(MessageOf<EListError>(twoFrames(2, 0)), "リストのインデックスが範囲を超えています (2)");  // no frame 2
   EXPECT_EQ(MessageOf<EListError>(twoFrames(0, 1)), "リストのインデックスが範囲を超えています (1)");  // frame 0 has 1 layer
@@ -102,34 +102,34 @@ TEST(BrimHostile, TileCopiesOfLayersAndFramesThatAreNotThere) {
 TEST(BrimHostile, TileCopiesFromLayersOfAnotherShape) {
   // Frame 0 is smaller, or of another bit count, than the frame that copies from it.
   for (bool otherBits : {false, true}) {
-    BrimSpec spec;
-    spec.tileWidth = spec.tileHeight = 4;
-    spec.frames.push_back(otherBits ? Frame(8, 8, {Layer(Pixels(8, 8, 32))}, 32) : Frame(4, 4, {Layer(Pixels(4, 4, 24))}));
-    spec.frames.push_back(Frame(8, 8, {Layer(Pixels(8, 8, 24))}));
-    spec.frames[1].layers[0].tileRefs = {{3, 0, 0}};
-    EXPECT_THROW(Load(BrimWriter::Write(spec)), EFormatError);
+    BrimPlan plan;
+    plan.tileWidth = plan.tileHeight = 4;
+    plan.frames.push_back(otherBits ? Frame(8, 8, {Layer(Pixels(8, 8, 32))}, 32) : Frame(4, 4, {Layer(Pixels(4, 4, 24))}));
+    plan.frames.push_back(Frame(8, 8, {Layer(Pixels(8, 8, 24))}));
+    plan.frames[1].layers[0].tileRefs = {{3, 0, 0}};
+    EXPECT_THROW(Load(BrimWriter::Write(plan)), EFormatError);
   }
   // An alpha plane copied from a layer that has none.
-  BrimSpec spec = Tiled(8, 4, 4, 4);
+  BrimPlan plan = Tiled(8, 4, 4, 4);
   LayerSpec l = Layer(Pixels(8, 4, 24));
   l.alpha = Pixels(8, 4, 8);
   l.alphaRefs = {{1, 0, 0}};
-  spec.frames[0].layers.push_back(l);
-  EXPECT_THROW(Load(BrimWriter::Write(spec)), EFormatError);
+  plan.frames[0].layers.push_back(l);
+  EXPECT_THROW(Load(BrimWriter::Write(plan)), EFormatError);
 }
 
 TEST(BrimHostile, TooManyTilesAndTablesLongerThanThePlane) {
-  BrimSpec spec;
-  spec.tileWidth = spec.tileHeight = 1;
+  BrimPlan plan;
+  plan.tileWidth = plan.tileHeight = 1;
   FrameSpec f = Frame(4096, 1100, {}, 8);  // 4.5 million tiles
   LayerSpec l;
   l.rawColour = true;
   l.colourBytes = std::string(64, '\0');
   f.layers.push_back(l);
-  spec.frames.push_back(f);
-  EXPECT_NE(MessageOf<EFormatError>(BrimWriter::Write(spec)).find("タイルの数"), std::string::npos);
+  plan.frames.push_back(f);
+  EXPECT_NE(MessageOf<EFormatError>(BrimWriter::Write(plan)).find("タイルの数"), std::string::npos);
   // 4 tiles need a 32-byte table.
-  BrimSpec small = Tiled(8, 8, 4, 4);
+  BrimPlan small = Tiled(8, 8, 4, 4);
   small.frames[0].layers[0].rawColour = true;
   small.frames[0].layers[0].colourBytes = std::string(31, '\xFF');
   EXPECT_EQ(MessageOf<EFormatError>(BrimWriter::Write(small)), "画像データが不足しています");
@@ -139,36 +139,36 @@ TEST(BrimHostile, TooManyTilesAndTablesLongerThanThePlane) {
 
 TEST(BrimHostile, SizesAndCountsOutOfRange) {
   auto with = [](auto change) {
-    BrimSpec spec;
-    spec.frames.push_back(Frame(4, 4, {Layer(Pixels(4, 4, 24))}));
-    change(spec);
-    return BrimWriter::Write(spec);
+    BrimPlan plan;
+    plan.frames.push_back(Frame(4, 4, {Layer(Pixels(4, 4, 24))}));
+    change(plan);
+    return BrimWriter::Write(plan);
   };
-  EXPECT_THROW(Load(with([](BrimSpec& s) { s.frames[0].width = 40000; })), EFormatError);
-  EXPECT_THROW(Load(with([](BrimSpec& s) { s.frames[0].height = -3; })), EFormatError);
-  EXPECT_THROW(Load(with([](BrimSpec& s) { s.frames[0].bitCount = 7; })), EFormatError);
-  EXPECT_THROW(Load(with([](BrimSpec& s) { s.frames[0].layerCountField = -1; })), EFormatError);
-  EXPECT_THROW(Load(with([](BrimSpec& s) { s.compression = 3; })), EFormatError);
-  EXPECT_THROW(Load(with([](BrimSpec& s) { s.headerSize = -4; })), EFormatError);
+  EXPECT_THROW(Load(with([](BrimPlan& s) { s.frames[0].width = 40000; })), EFormatError);
+  EXPECT_THROW(Load(with([](BrimPlan& s) { s.frames[0].height = -3; })), EFormatError);
+  EXPECT_THROW(Load(with([](BrimPlan& s) { s.frames[0].bitCount = 7; })), EFormatError);
+  EXPECT_THROW(Load(with([](BrimPlan& s) { s.frames[0].layerCountField = -1; })), EFormatError);
+  EXPECT_THROW(Load(with([](BrimPlan& s) { s.compression = 3; })), EFormatError);
+  EXPECT_THROW(Load(with([](BrimPlan& s) { s.headerSize = -4; })), EFormatError);
   // Sizes within the side limit but beyond the budget of one read are refused before
   // the pictures are made: 8000 x 8000 at 32 bits would be 256 MB.
-  std::string big = with([](BrimSpec& s) {
+  std::string big = with([](BrimPlan& s) {
     s.frames[0].width = s.frames[0].height = 8000;
     s.frames[0].bitCount = 32;
   });
   EXPECT_EQ(MessageOf<EFormatError>(big), "画像が大きすぎます");
   // Many layers, each within the budget, together beyond it.
-  std::string many = with([](BrimSpec& s) {
+  std::string many = with([](BrimPlan& s) {
     s.frames[0].width = s.frames[0].height = 1024;
     s.frames[0].layerCountField = 100;
     s.frames[0].layers[0].pixelSizeField = 0;
   });
   EXPECT_THROW(Load(many), EFormatError);
   // Counts that promise more than the stream holds.
-  EXPECT_THROW(Load(with([](BrimSpec& s) { s.frameCountField = 1000000; })), EFormatError);
-  EXPECT_THROW(Load(with([](BrimSpec& s) { s.frames[0].layerCountField = 1000000; })), EFormatError);
-  EXPECT_THROW(Load(with([](BrimSpec& s) { s.frames[0].recordCounts[0] = 0x7FFFFFFF; })), EFormatError);
-  std::string longName = with([](BrimSpec&) {});
+  EXPECT_THROW(Load(with([](BrimPlan& s) { s.frameCountField = 1000000; })), EFormatError);
+  EXPECT_THROW(Load(with([](BrimPlan& s) { s.frames[0].layerCountField = 1000000; })), EFormatError);
+  EXPECT_THROW(Load(with([](BrimPlan& s) { s.frames[0].recordCounts[0] = 0x7FFFFFFF; })), EFormatError);
+  std::string longName = with([](BrimPlan&) {});
   longName[7 + 4 + 40 + 3] = 0x7F;  // the frame name's length, far beyond the stream
   EXPECT_EQ(MessageOf<EFormatError>(longName), "画像データが途中で終わっています");
 }
@@ -176,46 +176,46 @@ TEST(BrimHostile, SizesAndCountsOutOfRange) {
 TEST(BrimHostile, PlanesShorterThanTheirRows) {
   for (uint8_t compression : {0, 1}) {
     SCOPED_TRACE(int(compression));
-    BrimSpec spec;
-    spec.compression = compression;
+    BrimPlan plan;
+    plan.compression = compression;
     LayerSpec l = Layer(Pixels(13, 5, 24));
     l.rawColour = true;
     l.colourBytes = std::string(16 * 5 - 1, '\x11');  // rows of 40 bytes: 200 needed
-    spec.frames.push_back(Frame(13, 5, {l}));
-    EXPECT_EQ(MessageOf<EFormatError>(BrimWriter::Write(spec)), "画像データが不足しています");
+    plan.frames.push_back(Frame(13, 5, {l}));
+    EXPECT_EQ(MessageOf<EFormatError>(BrimWriter::Write(plan)), "画像データが不足しています");
     // An empty plane is short too (and is not read as the whole stream).
-    spec.frames[0].layers[0].colourBytes.clear();
-    spec.frames[0].layers[0].pixelSizeField = compression == 1 ? 0 : INT32_MIN;
-    if (compression == 1) EXPECT_EQ(MessageOf<EFormatError>(BrimWriter::Write(spec)), "画像データが不足しています");
+    plan.frames[0].layers[0].colourBytes.clear();
+    plan.frames[0].layers[0].pixelSizeField = compression == 1 ? 0 : INT32_MIN;
+    if (compression == 1) EXPECT_EQ(MessageOf<EFormatError>(BrimWriter::Write(plan)), "画像データが不足しています");
   }
   // A size field beyond the end of the stream, or negative.
-  BrimSpec spec;
+  BrimPlan plan;
   LayerSpec l = Layer(Pixels(4, 4, 24));
   l.pixelSizeField = 1 << 30;
-  spec.frames.push_back(Frame(4, 4, {l}));
-  EXPECT_EQ(MessageOf<EFormatError>(BrimWriter::Write(spec)), "画像データが途中で終わっています");
-  spec.frames[0].layers[0].pixelSizeField = -8;
-  EXPECT_THROW(Load(BrimWriter::Write(spec)), EFormatError);
-  spec.frames[0].layers[0].pixelSizeField = INT32_MIN;
-  spec.frames[0].layers[0].alpha = Pixels(4, 4, 8);
-  spec.frames[0].layers[0].alphaSizeField = 1 << 30;
-  EXPECT_THROW(Load(BrimWriter::Write(spec)), EFormatError);
+  plan.frames.push_back(Frame(4, 4, {l}));
+  EXPECT_EQ(MessageOf<EFormatError>(BrimWriter::Write(plan)), "画像データが途中で終わっています");
+  plan.frames[0].layers[0].pixelSizeField = -8;
+  EXPECT_THROW(Load(BrimWriter::Write(plan)), EFormatError);
+  plan.frames[0].layers[0].pixelSizeField = INT32_MIN;
+  plan.frames[0].layers[0].alpha = Pixels(4, 4, 8);
+  plan.frames[0].layers[0].alphaSizeField = 1 << 30;
+  EXPECT_THROW(Load(BrimWriter::Write(plan)), EFormatError);
 }
 
 TEST(BrimHostile, DeflatedPlanesThatAreDamagedOrTooLarge) {
-  BrimSpec spec;
-  spec.compression = 0;
+  BrimPlan plan;
+  plan.compression = 0;
   LayerSpec l = Layer(Pixels(13, 5, 24));
   l.rawColour = true;
   l.colourBytes = std::string(10 << 20, '\0');  // 10 MB of rows where 200 bytes are needed
-  spec.frames.push_back(Frame(13, 5, {l}));
-  std::string bomb = BrimWriter::Write(spec);
+  plan.frames.push_back(Frame(13, 5, {l}));
+  std::string bomb = BrimWriter::Write(plan);
   EXPECT_LT(bomb.size(), 64u << 10);
   EXPECT_THROW(Load(bomb), EFormatError);
   // Bytes that are not a zlib stream at all: the writer deflates them, so damage the
   // stored data after writing.
-  spec.frames[0].layers[0].rawColour = false;
-  std::string good = BrimWriter::Write(spec);
+  plan.frames[0].layers[0].rawColour = false;
+  std::string good = BrimWriter::Write(plan);
   std::string damaged = good;
   damaged[damaged.size() - 20] ^= 0x55;
   damaged[damaged.size() - 21] ^= 0x55;
@@ -228,13 +228,13 @@ TEST(BrimHostile, DeflatedPlanesThatAreDamagedOrTooLarge) {
 // A small picture that uses most of the format: two frames, tiles and their copies,
 // scrambling, alpha planes, a palette frame, record lists.
 std::string Sample(uint8_t compression) {
-  BrimSpec spec;
-  spec.compression = compression;
-  spec.scrambled = 1;
-  spec.seed = 31;
-  spec.tileWidth = 4;
-  spec.tileHeight = 2;
-  spec.backColor = 0x203040;
+  BrimPlan plan;
+  plan.compression = compression;
+  plan.scrambled = 1;
+  plan.seed = 31;
+  plan.tileWidth = 4;
+  plan.tileHeight = 2;
+  plan.backColor = 0x203040;
   LayerSpec a = Layer(Pixels(9, 5, 24, 1));
   a.alpha = Pixels(9, 5, 8, 2);
   a.useAlpha = true;
@@ -251,8 +251,8 @@ std::string Sample(uint8_t compression) {
   FrameSpec f1 = Frame(9, 5, {c}, 8);
   f1.palette.assign(1024, 0x42);
   f1.colorKey = 3;
-  spec.frames = {f0, f1};
-  return BrimWriter::Write(spec);
+  plan.frames = {f0, f1};
+  return BrimWriter::Write(plan);
 }
 
 TEST(BrimHostile, EveryTruncationRaises) {

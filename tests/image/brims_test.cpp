@@ -11,7 +11,7 @@
 namespace zarn {
 namespace {
 
-using testing::BrimSpec;
+using testing::BrimPlan;
 using testing::BrimWriter;
 using testing::FrameSpec;
 using testing::LayerSpec;
@@ -124,13 +124,13 @@ TEST(BrimRead, EveryVersionAndCompressionGivesTheLayersPixels) {
     for (int bits : {1, 4, 8, 15, 16, 24, 32}) {
       SCOPED_TRACE(::testing::Message() << "version " << c.version << " compression " << int(c.compression) << " bits "
                                       << bits);
-      BrimSpec spec;
-      spec.tag = c.tag;
-      spec.version = c.version;
-      spec.compression = c.compression;
+      BrimPlan plan;
+      plan.tag = c.tag;
+      plan.version = c.version;
+      plan.compression = c.compression;
       Plane p = NoisePlane(13, 5, bits, bits);
-      spec.frames.push_back(OneLayerFrame(13, 5, bits, p));
-      auto list = Load(BrimWriter::Write(spec));
+      plan.frames.push_back(OneLayerFrame(13, 5, bits, p));
+      auto list = Load(BrimWriter::Write(plan));
       EXPECT_EQ(list->Version, c.version);
       ASSERT_EQ(list->Count(), 1);
       const TBrimFrame& f = list->Frames(0);
@@ -143,19 +143,19 @@ TEST(BrimRead, EveryVersionAndCompressionGivesTheLayersPixels) {
 }
 
 TEST(BrimRead, StreamWithoutTagIsVersionZero) {
-  BrimSpec spec;
-  spec.tag = false;
+  BrimPlan plan;
+  plan.tag = false;
   FrameSpec f = OneLayerFrame(2, 1, 24, Plane::Make(2, 1, 24, [](int x, int) { return x ? 0x445566u : 0x112233u; }));
   f.layers[0].colorKey = 0x445566;  // keyed pixels show the background
-  spec.frames.push_back(f);
-  std::string bytes = BrimWriter::Write(spec);
+  plan.frames.push_back(f);
+  std::string bytes = BrimWriter::Write(plan);
   ASSERT_EQ(bytes[0], 1);  // FrameCount at the very start
   auto list = Load(bytes);
   EXPECT_EQ(list->Version, 0);
   EXPECT_EQ(list->Frames(0).Surface.ReadPixel(0, 0), 0x112233u);
   EXPECT_EQ(list->Frames(0).Surface.ReadPixel(1, 0), 0u);  // a new list fills with black
   // A stream without a background colour keeps the one of the previous read.
-  BrimSpec coloured;
+  BrimPlan coloured;
   coloured.backColor = MakeColor(0x10, 0x20, 0x30);
   coloured.frames.push_back(f);
   TMemoryStream m;
@@ -172,14 +172,14 @@ TEST(BrimRead, OlderVersionsHaveNoAlphaPlanesOrAlphaFlag) {
   // out each version's fields; a reader that expects more or fewer bytes loses its place.
   for (int version : {99, 100, 101}) {
     SCOPED_TRACE(version);
-    BrimSpec spec;
-    spec.version = version;
+    BrimPlan plan;
+    plan.version = version;
     FrameSpec f = OneLayerFrame(3, 2, 24, NoisePlane(3, 2, 24, 1));
     f.layers[0].useAlpha = true;
     f.layers[0].alpha = Plane::Make(3, 2, 8, [](int x, int) { return x == 1 ? 0u : 255u; });
-    spec.frames.push_back(f);
-    spec.frames.push_back(OneLayerFrame(3, 2, 24, NoisePlane(3, 2, 24, 2)));
-    auto list = Load(BrimWriter::Write(spec), 0, false, false, true);
+    plan.frames.push_back(f);
+    plan.frames.push_back(OneLayerFrame(3, 2, 24, NoisePlane(3, 2, 24, 2)));
+    auto list = Load(BrimWriter::Write(plan), 0, false, false, true);
     ASSERT_EQ(list->Count(), 2);
     EXPECT_EQ(list->Frames(0).Layers(0).Surface.HasAlpha(), version >= 100);
     EXPECT_EQ(list->Frames(0).Layers(0).UseAlpha, version >= 101);
@@ -189,23 +189,23 @@ TEST(BrimRead, OlderVersionsHaveNoAlphaPlanesOrAlphaFlag) {
 }
 
 TEST(BrimRead, HeaderOf24BytesReadsZeroForTheRest) {
-  BrimSpec spec;
-  spec.headerSize = 24;
-  spec.compression = 1;
-  spec.scrambled = 1;
-  spec.seed = 99;
-  spec.backColor = 0xFFFFFF;  // beyond the 24 bytes: not stored
-  spec.tileWidth = 2;         // not stored either, so the planes are untiled
-  spec.tileHeight = 2;
-  spec.bottomOpaque = 1;
+  BrimPlan plan;
+  plan.headerSize = 24;
+  plan.compression = 1;
+  plan.scrambled = 1;
+  plan.seed = 99;
+  plan.backColor = 0xFFFFFF;  // beyond the 24 bytes: not stored
+  plan.tileWidth = 2;         // not stored either, so the planes are untiled
+  plan.tileHeight = 2;
+  plan.bottomOpaque = 1;
   Plane p = NoisePlane(5, 4, 24, 3);
   FrameSpec f = OneLayerFrame(5, 4, 24, p);
   f.layers[0].colorKey = int32_t(p.Get(0, 0));
   f.layers[0].opacity = 255;
-  spec.frames.push_back(f);
+  plan.frames.push_back(f);
   // The writer scrambles by the header it stores: rows, as the reader must too.
-  spec.tileWidth = spec.tileHeight = 0;
-  std::string bytes = BrimWriter::Write(spec);
+  plan.tileWidth = plan.tileHeight = 0;
+  std::string bytes = BrimWriter::Write(plan);
   auto list = Load(bytes, 99);
   EXPECT_EQ(list->Header.HeaderSize, 24);
   EXPECT_EQ(list->Header.Compression, 1);
@@ -219,22 +219,22 @@ TEST(BrimRead, HeaderOf24BytesReadsZeroForTheRest) {
 }
 
 TEST(BrimRead, LongerHeaderBlocksAreSkipped) {
-  BrimSpec spec;
-  spec.headerSize = 52;
-  spec.headerTail = std::string(12, '\x7F');
+  BrimPlan plan;
+  plan.headerSize = 52;
+  plan.headerTail = std::string(12, '\x7F');
   Plane p = NoisePlane(4, 3, 32, 4);
-  spec.frames.push_back(OneLayerFrame(4, 3, 32, p));
-  auto list = Load(BrimWriter::Write(spec));
+  plan.frames.push_back(OneLayerFrame(4, 3, 32, p));
+  auto list = Load(BrimWriter::Write(plan));
   EXPECT_EQ(list->Header.HeaderSize, 52);
   EXPECT_TRUE(SamePixels(list->Frames(0).Surface, p));
 }
 
 TEST(BrimRead, FirstFrameOnlyStopsRightAfterFrameZero) {
-  BrimSpec spec;
-  for (int i = 0; i < 5; ++i) spec.frames.push_back(OneLayerFrame(3, 3, 8, NoisePlane(3, 3, 8, i)));
-  spec.frames[0].name = "最初";
-  std::string all = BrimWriter::Write(spec);
-  BrimSpec first = spec;
+  BrimPlan plan;
+  for (int i = 0; i < 5; ++i) plan.frames.push_back(OneLayerFrame(3, 3, 8, NoisePlane(3, 3, 8, i)));
+  plan.frames[0].name = "最初";
+  std::string all = BrimWriter::Write(plan);
+  BrimPlan first = plan;
   first.frames.resize(1);
   first.frameCountField = 5;
   std::string head = BrimWriter::Write(first);
@@ -254,17 +254,17 @@ TEST(BrimRead, FirstFrameOnlyStopsRightAfterFrameZero) {
 }
 
 TEST(BrimRead, FrameFieldsAndRecordLists) {
-  BrimSpec spec;
-  spec.version = 104;
+  BrimPlan plan;
+  plan.version = 104;
   FrameSpec f = OneLayerFrame(2, 2, 8, NoisePlane(2, 2, 8, 5));
   f.delay = 250;
   f.flags = 0xA5;
   f.recordCounts[0] = 2;
   f.recordCounts[1] = -1;  // a negative count is followed by nothing
   f.layers[0].name = "背景";
-  spec.frames.push_back(f);
-  spec.frames.push_back(OneLayerFrame(2, 2, 8, NoisePlane(2, 2, 8, 6)));
-  auto list = Load(BrimWriter::Write(spec), 0, false, false, true);
+  plan.frames.push_back(f);
+  plan.frames.push_back(OneLayerFrame(2, 2, 8, NoisePlane(2, 2, 8, 6)));
+  auto list = Load(BrimWriter::Write(plan), 0, false, false, true);
   const TBrimFrame& fr = list->Frames(0);
   EXPECT_EQ(fr.Delay, 250);
   EXPECT_EQ(fr.Flags, 0xA5);
@@ -292,15 +292,15 @@ TEST(BrimRead, TagThatIsNotANumberRaisesTheConversionError) {
 
 TEST(BrimRead, ScrambledRowsNeedTheSeed) {
   for (uint8_t compression : {0, 1}) {
-    BrimSpec spec;
-    spec.compression = compression;
-    spec.scrambled = 1;
-    spec.seed = 20240601;
+    BrimPlan plan;
+    plan.compression = compression;
+    plan.scrambled = 1;
+    plan.seed = 20240601;
     Plane p = NoisePlane(7, 23, 24, 7);
     FrameSpec f = OneLayerFrame(7, 23, 24, p);
     f.layers[0].alpha = Plane::Make(7, 23, 8, [](int x, int y) { return uint32_t(x * 30 + y); });
-    spec.frames.push_back(f);
-    std::string bytes = BrimWriter::Write(spec);
+    plan.frames.push_back(f);
+    std::string bytes = BrimWriter::Write(plan);
     auto good = Load(bytes, 20240601, false, false, true);
     EXPECT_TRUE(SamePixels(good->Frames(0).Surface, p));
     EXPECT_TRUE(SamePixels(*good->Frames(0).Layers(0).Surface.AlphaPlane(), f.layers[0].alpha));
@@ -313,17 +313,17 @@ TEST(BrimRead, TiledPlanesWithNarrowerLastColumnAndRow) {
   for (int bits : {1, 4, 8, 15, 16, 24, 32}) {
     for (uint8_t scrambled : {0, 1}) {
       SCOPED_TRACE(::testing::Message() << bits << " bits, scrambled " << int(scrambled));
-      BrimSpec spec;
-      spec.tileWidth = 8;  // whole bytes at every bit count
-      spec.tileHeight = 3;
-      spec.scrambled = scrambled;
-      spec.seed = 4242;
-      spec.compression = bits % 2;
+      BrimPlan plan;
+      plan.tileWidth = 8;  // whole bytes at every bit count
+      plan.tileHeight = 3;
+      plan.scrambled = scrambled;
+      plan.seed = 4242;
+      plan.compression = bits % 2;
       Plane p = NoisePlane(21, 7, bits, 8);  // 3 x 3 tiles, the last 5 wide and 1 high
       FrameSpec f = OneLayerFrame(21, 7, bits, p);
       f.layers[0].alpha = Plane::Make(21, 7, 8, [](int x, int y) { return Noise(y, x) & 0xFF; });
-      spec.frames.push_back(f);
-      auto list = Load(BrimWriter::Write(spec), 4242, false, false, true);
+      plan.frames.push_back(f);
+      auto list = Load(BrimWriter::Write(plan), 4242, false, false, true);
       EXPECT_TRUE(SamePixels(list->Frames(0).Surface, p));
       EXPECT_TRUE(SamePixels(*list->Frames(0).Layers(0).Surface.AlphaPlane(), f.layers[0].alpha));
     }
@@ -333,17 +333,17 @@ TEST(BrimRead, TiledPlanesWithNarrowerLastColumnAndRow) {
 TEST(BrimRead, ScrambledTileTablesUseOnePoolEntryPerTile) {
   // 10 x 40 with 5 x 4 tiles: 2 x 10 = 20 tiles, 40 rows. The table must be placed by
   // FillPool(20); a reader using FillPool(40) misplaces the tiles.
-  BrimSpec spec;
-  spec.tileWidth = 5;
-  spec.tileHeight = 4;
-  spec.scrambled = 1;
-  spec.seed = 77;
+  BrimPlan plan;
+  plan.tileWidth = 5;
+  plan.tileHeight = 4;
+  plan.scrambled = 1;
+  plan.seed = 77;
   Plane p = NoisePlane(10, 40, 24, 9);
-  spec.frames.push_back(OneLayerFrame(10, 40, 24, p));
+  plan.frames.push_back(OneLayerFrame(10, 40, 24, p));
   std::vector<int32_t> byRows = BrimWriter::PoolOrder(77, 40);
   byRows.resize(20);
   ASSERT_NE(BrimWriter::PoolOrder(77, 20), byRows);
-  auto list = Load(BrimWriter::Write(spec), 77);
+  auto list = Load(BrimWriter::Write(plan), 77);
   EXPECT_TRUE(SamePixels(list->Frames(0).Surface, p));
 }
 
@@ -352,9 +352,9 @@ TEST(BrimRead, PackedPixelsInTilesThatEndInsideAByte) {
   // its tile's own pixel position.
   for (int bits : {1, 4}) {
     SCOPED_TRACE(bits);
-    BrimSpec spec;
-    spec.tileWidth = 3;
-    spec.tileHeight = 2;
+    BrimPlan plan;
+    plan.tileWidth = 3;
+    plan.tileHeight = 2;
     Plane p = NoisePlane(11, 5, bits, 10);
     FrameSpec f = OneLayerFrame(11, 5, bits, p);
     // 4 x 3 tiles; tile 5 (x 3..5, y 2..3) repeats tile 1 (x 3..5, y 0..1).
@@ -362,19 +362,19 @@ TEST(BrimRead, PackedPixelsInTilesThatEndInsideAByte) {
     for (int y = 0; y < 2; ++y)
       for (int x = 0; x < 3; ++x) f.layers[0].pixels.Set(3 + x, 2 + y, f.layers[0].pixels.Get(3 + x, y));
     Plane want = f.layers[0].pixels;
-    spec.frames.push_back(f);
-    auto list = Load(BrimWriter::Write(spec));
+    plan.frames.push_back(f);
+    auto list = Load(BrimWriter::Write(plan));
     EXPECT_TRUE(SamePixels(list->Frames(0).Surface, want));
   }
 }
 
 TEST(BrimRead, TilesCopiedFromEarlierTilesAndLayers) {
-  BrimSpec spec;
-  spec.tileWidth = 4;
-  spec.tileHeight = 4;
-  spec.compression = 0;
-  spec.scrambled = 1;
-  spec.seed = 5;
+  BrimPlan plan;
+  plan.tileWidth = 4;
+  plan.tileHeight = 4;
+  plan.compression = 0;
+  plan.scrambled = 1;
+  plan.seed = 5;
   const int w = 10, h = 8;  // 3 x 2 tiles, the last column 2 wide
   // Frame 0: a hidden layer 0 and a visible layer 1 whose tile 1 copies layer 0 of the
   // same frame, with its alpha plane.
@@ -411,8 +411,8 @@ TEST(BrimRead, TilesCopiedFromEarlierTilesAndLayers) {
     for (int x = 8; x < 10; ++x) l.pixels.Set(x, y, top.pixels.Get(x, y));
   l.tileRefs = {{3, -2, 0}, {4, -2, 1}, {5, 0, 1}};
   f1.layers = {l};
-  spec.frames = {f0, f1};
-  auto list = Load(BrimWriter::Write(spec), 5, false, false, true);
+  plan.frames = {f0, f1};
+  auto list = Load(BrimWriter::Write(plan), 5, false, false, true);
   EXPECT_TRUE(SamePixels(list->Frames(0).Layers(1).Surface, top.pixels));
   EXPECT_TRUE(SamePixels(*list->Frames(0).Layers(1).Surface.AlphaPlane(), top.alpha));
   EXPECT_TRUE(SamePixels(list->Frames(1).Surface, l.pixels));
@@ -434,16 +434,16 @@ TEST(BrimJPEG, ColourPlanesDecodeAsTheLibraryDoesAtBestQuality) {
   std::vector<uint8_t> rgb = testing::DecodeJPEGRGB(jpeg, jw, jh);
   for (bool plain : {false, true}) {
     SCOPED_TRACE(plain);
-    BrimSpec spec;
-    spec.compression = 2;
-    spec.scrambled = 1;  // neither colour nor alpha planes are scrambled under JPEG
-    spec.tileWidth = 8;  // nor tiled
-    spec.tileHeight = 8;
+    BrimPlan plan;
+    plan.compression = 2;
+    plan.scrambled = 1;  // neither colour nor alpha planes are scrambled under JPEG
+    plan.tileWidth = 8;  // nor tiled
+    plan.tileHeight = 8;
     FrameSpec f = OneLayerFrame(w, h, 24, Plane());
     f.layers[0].jpeg = jpeg;
     f.layers[0].alpha = Plane::Make(w, h, 8, [](int x, int y) { return uint32_t(x * 6 + y); });
-    spec.frames.push_back(f);
-    std::string bytes = BrimWriter::Write(spec);
+    plan.frames.push_back(f);
+    std::string bytes = BrimWriter::Write(plan);
     TBrimFrameList list(3);
     if (plain) {
       PlainStream s(bytes);
@@ -473,12 +473,12 @@ TEST(BrimJPEG, PlanesOfOtherFramesAreConvertedToTheFramesFormat) {
   std::string jpeg = testing::EncodeJPEG(p, 100);
   for (int bits : {32, 15, 8}) {
     SCOPED_TRACE(bits);
-    BrimSpec spec;
-    spec.compression = 2;
+    BrimPlan plan;
+    plan.compression = 2;
     FrameSpec f = OneLayerFrame(16, 8, bits, Plane());
     f.layers[0].jpeg = jpeg;
-    spec.frames.push_back(f);
-    auto list = Load(BrimWriter::Write(spec));
+    plan.frames.push_back(f);
+    auto list = Load(BrimWriter::Write(plan));
     const TDIBSurface& s = list->Frames(0).Surface;
     EXPECT_EQ(s.BitCount(), bits);
     TColor c = s.PixelColor(s.ReadPixel(10, 5));
@@ -493,12 +493,12 @@ TEST(BrimJPEG, BadJPEGsRaiseInsteadOfEndingTheProcess) {
   Plane p = Smooth(16, 8);
   std::string jpeg = testing::EncodeJPEG(p);
   auto load = [&](const std::string& file, int w, int h) {
-    BrimSpec spec;
-    spec.compression = 2;
+    BrimPlan plan;
+    plan.compression = 2;
     FrameSpec f = OneLayerFrame(w, h, 24, Plane());
     f.layers[0].jpeg = file;
-    spec.frames.push_back(f);
-    return Load(BrimWriter::Write(spec));
+    plan.frames.push_back(f);
+    return Load(BrimWriter::Write(plan));
   };
   EXPECT_THROW(load("not a jpeg at all", 16, 8), EJPEGError);
   EXPECT_THROW(load(jpeg.substr(0, 20), 16, 8), EJPEGError);
@@ -516,13 +516,13 @@ TEST(BrimJPEG, BadJPEGsRaiseInsteadOfEndingTheProcess) {
 // ---- composition
 
 struct Composer {
-  BrimSpec spec;
+  BrimPlan plan;
   FrameSpec frame;
   explicit Composer(int version = 106) {
-    spec.version = version;
+    plan.version = version;
     frame.width = 2;
     frame.height = 1;
-    spec.backColor = MakeColor(0x40, 0, 0);  // red: 0x400000 as a 24-bit pixel
+    plan.backColor = MakeColor(0x40, 0, 0);  // red: 0x400000 as a 24-bit pixel
   }
   LayerSpec& Add(uint32_t left, uint32_t right) {
     LayerSpec l;
@@ -531,8 +531,8 @@ struct Composer {
     return frame.layers.back();
   }
   std::unique_ptr<TBrimFrameList> Load(bool prepare = false, bool keep = true) {
-    spec.frames = {frame};
-    return zarn::Load(BrimWriter::Write(spec), 0, false, prepare, keep);
+    plan.frames = {frame};
+    return zarn::Load(BrimWriter::Write(plan), 0, false, prepare, keep);
   }
 };
 
@@ -567,7 +567,7 @@ TEST(BrimCompose, BottomOpaqueCopiesTheFirstVisibleLayerWhole) {
   for (int version : {104, 105}) {
     SCOPED_TRACE(version);
     Composer c(version);
-    c.spec.bottomOpaque = 1;
+    c.plan.bottomOpaque = 1;
     c.Add(0x555555, 0x555555).visible = false;
     LayerSpec& first = c.Add(0x0000FF, 0x00FF00);
     first.colorKey = 0x00FF00;
@@ -686,7 +686,7 @@ TEST(BrimTransparency, PaletteFramesBecomeTrueColourWithTheirKey) {
 TEST(BrimRead, FifteenBitFramesAndTheirBackground) {
   Composer c;
   c.frame.bitCount = 15;
-  c.spec.backColor = MakeColor(0xFF, 0x80, 0x08);
+  c.plan.backColor = MakeColor(0xFF, 0x80, 0x08);
   LayerSpec l;
   l.pixels = Plane::Make(2, 1, 16, [](int x, int) { return x ? 0x7C00u : 0x001Fu; });
   l.colorKey = 0x7C00;
@@ -709,25 +709,25 @@ TEST(BrimStorage, IsStoredUncompressed) {
     if (pos) *pos = m.Position();
     return r;
   };
-  BrimSpec spec;
-  spec.frames.push_back(OneLayerFrame(2, 2, 24, NoisePlane(2, 2, 24, 1)));
-  spec.compression = 1;
+  BrimPlan plan;
+  plan.frames.push_back(OneLayerFrame(2, 2, 24, NoisePlane(2, 2, 24, 1)));
+  plan.compression = 1;
   int64_t pos = 0;
-  EXPECT_TRUE(ask(BrimWriter::Write(spec), &pos));
+  EXPECT_TRUE(ask(BrimWriter::Write(plan), &pos));
   EXPECT_EQ(pos, 7 + 4 + 40);
-  spec.compression = 0;
-  EXPECT_FALSE(ask(BrimWriter::Write(spec)));
-  spec.compression = 2;
-  EXPECT_FALSE(ask(BrimWriter::Write(spec)));
-  spec.compression = 1;
-  spec.version = 102;  // stored, but too old to say so
-  EXPECT_FALSE(ask(BrimWriter::Write(spec)));
-  spec.tag = false;
-  EXPECT_FALSE(ask(BrimWriter::Write(spec)));
-  spec = BrimSpec{};
-  spec.headerSize = 60;
-  spec.headerTail = std::string(20, '\0');
-  EXPECT_TRUE(ask(BrimWriter::Write(spec), &pos));
+  plan.compression = 0;
+  EXPECT_FALSE(ask(BrimWriter::Write(plan)));
+  plan.compression = 2;
+  EXPECT_FALSE(ask(BrimWriter::Write(plan)));
+  plan.compression = 1;
+  plan.version = 102;  // stored, but too old to say so
+  EXPECT_FALSE(ask(BrimWriter::Write(plan)));
+  plan.tag = false;
+  EXPECT_FALSE(ask(BrimWriter::Write(plan)));
+  plan = BrimPlan{};
+  plan.headerSize = 60;
+  plan.headerTail = std::string(20, '\0');
+  EXPECT_TRUE(ask(BrimWriter::Write(plan), &pos));
   EXPECT_EQ(pos, 7 + 4 + 60);
   EXPECT_FALSE(ask("Brimxyz"));
   EXPECT_FALSE(ask("Brim"));

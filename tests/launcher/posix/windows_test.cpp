@@ -12,9 +12,9 @@ namespace {
 // with its rows scrambled by `key`.
 template <typename F>
 std::string Picture(int w, int h, uint32_t key, F colourAt) {
-  BrimSpec spec;
-  spec.scrambled = 1;
-  spec.seed = static_cast<int32_t>(key);
+  BrimPlan plan;
+  plan.scrambled = 1;
+  plan.seed = static_cast<int32_t>(key);
   FrameSpec f;
   f.width = w;
   f.height = h;
@@ -24,8 +24,8 @@ std::string Picture(int w, int h, uint32_t key, F colourAt) {
     return uint32_t(ColorBlue(c)) | uint32_t(ColorGreen(c)) << 8 | uint32_t(ColorRed(c)) << 16;
   });
   f.layers.push_back(std::move(layer));
-  spec.frames.push_back(std::move(f));
-  return BrimWriter::Write(spec);
+  plan.frames.push_back(std::move(f));
+  return BrimWriter::Write(plan);
 }
 
 TColor Gradient(int x, int y) { return MakeColor(uint8_t(x * 7), uint8_t(y * 5), 90); }
