@@ -11,6 +11,10 @@
 namespace zarn {
 namespace testing {
 
+// True when the test runs under Wine rather than on Windows itself: Wine's shell link
+// object keeps texts in the ANSI code page and drops the show command.
+bool UnderWine();
+
 class TestMachine {
  public:
   TestMachine();

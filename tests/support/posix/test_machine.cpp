@@ -62,5 +62,7 @@ TestMachine::~TestMachine() {
   RemoveTree(impl_->root);
 }
 
+bool UnderWine() { return false; }
+
 }  // namespace testing
 }  // namespace zarn

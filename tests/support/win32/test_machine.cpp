@@ -97,5 +97,10 @@ TestMachine::~TestMachine() {
   DeleteKey(HKEY_CURRENT_USER, L"Software\\" + impl_->key);
 }
 
+bool UnderWine() {
+  HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
+  return ntdll && GetProcAddress(ntdll, "wine_get_version") != nullptr;
+}
+
 }  // namespace testing
 }  // namespace zarn
