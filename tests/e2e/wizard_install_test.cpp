@@ -141,18 +141,18 @@ TEST_F(WizardInstall, EveryPageInOrderInstallsThisDisc) {
 
   EXPECT_EQ(RegValue("InstallPath"), dest);
   ShellLinkData game = Shortcut(title);
-  EXPECT_TRUE(SameText(game.target, dest + "game.exe"));
+  EXPECT_TRUE(SameTarget(game.target, dest + "game.exe")) << p.SjisToUtf8(game.target);
   EXPECT_TRUE(SameText(AddBackslash(game.workingDirectory), dest));
   EXPECT_EQ(game.description, title);
   EXPECT_EQ(game.iconIndex, 0);
   EXPECT_EQ(game.arguments, "");
   EXPECT_EQ(game.showCommand, 1);
   ShellLinkData uninstaller = Shortcut(title + "のアンインストール");
-  EXPECT_TRUE(SameText(uninstaller.target, dest + "install.exe"));
+  EXPECT_TRUE(SameTarget(uninstaller.target, dest + "install.exe"));
   EXPECT_EQ(uninstaller.description, title + "のアンインストール");
   EXPECT_EQ(uninstaller.iconIndex, 1);
   ShellLinkData readme = Shortcut("お読みください");
-  EXPECT_TRUE(SameText(readme.target, dest + "readme.txt"));
+  EXPECT_TRUE(SameTarget(readme.target, dest + "readme.txt"));
   EXPECT_EQ(readme.description, "お読みください");
   EXPECT_EQ(pauses, (std::vector<uint32_t>{2000, 1000}));
 
@@ -488,6 +488,27 @@ TEST_F(WizardInstall, ASeparateFileWithAWrongChecksumIsNotWritten) {
   EXPECT_EQ(Get(dest + "a.txt"), "fine");
   EXPECT_FALSE(Exists(dest + "b.txt"));
   EXPECT_FALSE(Exists(dest + "install.dat"));
+}
+
+TEST_F(WizardInstall, TheShellOpensTheProgramGroupAndTheReadme) {
+  settings.ReadmeFile = "doc\\readme.txt";
+  settings.OpenReadme = true;
+  settings.DiscFiles.Add("doc\\readme.txt");
+  WriteMedium(medium, settings, {}, {{"game.exe", "MZ"}, {"doc\\readme.txt", "お読みください"}});
+  ScriptPlainInstall(dest);
+  EXPECT_EQ(RunInstall(), mrOk);
+  const std::vector<ShellOpen>& opened = shell.Opened();
+  ASSERT_EQ(opened.size(), 2u);
+  EXPECT_EQ(opened[0].verb, "open");
+  EXPECT_TRUE(SameText(AddBackslash(opened[0].file), ProgramsFolder()));
+  EXPECT_EQ(opened[1].verb, "open");
+  EXPECT_TRUE(SameText(opened[1].file, dest + "doc\\readme.txt"));
+  EXPECT_TRUE(SameText(opened[1].directory, dest));
+  EXPECT_EQ(opened[1].parameters, "");
+  EXPECT_EQ(opened[1].show, 1);
+  EXPECT_EQ(pauses, (std::vector<uint32_t>{2000, 1000, 1000}));
+  ShellLinkData readme = Shortcut("お読みください");
+  EXPECT_TRUE(SameTarget(readme.target, dest + "doc\\readme.txt"));
 }
 
 // An installation that is nothing but a setup program with the game in its appended

@@ -40,6 +40,14 @@ class WizardUninstall : public WizardFixture {
     return std::string();  // this machine lists no per-user folders
   }
 
+  std::string ListOf(const std::string& folder) {
+    std::vector<DirEntry> entries;
+    std::string text = p.SjisToUtf8(folder) + ":";
+    if (p.ListDirectory(folder, entries))
+      for (const DirEntry& e : entries) text += " " + p.SjisToUtf8(e.name);
+    return text;
+  }
+
   void ExpectGameRemoved() {
     for (const char* name : {"game.exe", "install.exe", "bin\\tool.exe", "bin\\deep\\lib.dll", "game.dat", "game.ext",
                              "install.dat", "game.ini"})
@@ -78,7 +86,7 @@ TEST_F(WizardUninstall, KeepsSaveDataAndWhatTheUserAdded) {
   for (const char* name : {"game.exe", "install.exe", "bin\\tool.exe", "bin\\deep\\lib.dll", "game.dat", "game.ext",
                            "install.dat", "game.ini"})
     EXPECT_FALSE(Exists(dest + name)) << name;
-  EXPECT_FALSE(p.DirectoryExists(ProgramsFolder()));  // with the link the user added
+  EXPECT_FALSE(p.DirectoryExists(ProgramsFolder())) << ListOf(ProgramsFolder());  // with the link the user added
   EXPECT_EQ(RegValue("InstallPath"), "<none>");
 }
 

@@ -21,6 +21,7 @@
 #include "toolkit/headless/headless.h"
 #include "wizard/insttype.h"
 #include "wizard/link_reader.h"
+#include "wizard/shell_recorder.h"
 #include "wizard/programsentry.h"
 
 namespace zarn {
@@ -40,7 +41,8 @@ struct MemberSpec {
 class WizardFixture : public ::testing::Test {
  protected:
   TestMachine machine;
-  Platform& p = machine.platform();
+  ShellRecorder shell{machine.platform()};  // the machine, with programs recorded, not started
+  Platform& p = shell;
   TScriptedUser user;
   HeadlessBackend backend{user};
   TApplication app{p, backend};
@@ -336,6 +338,16 @@ inline bool Contains(const std::vector<std::string>& v, const std::string& s) {
 }
 
 inline bool Contains(const TStringList& v, const std::string& s) { return v.IndexOfExact(s) >= 0; }
+
+// Whether a shortcut's target is the file expected. Wine keeps a target's path in the
+// ANSI code page only, so there the Japanese folder names cannot be compared.
+inline bool SameTarget(const std::string& target, const std::string& expected) {
+#ifdef _WIN32
+  return SameText(ExtractFileName(target), ExtractFileName(expected));
+#else
+  return SameText(target, expected);
+#endif
+}
 
 }  // namespace testing
 }  // namespace zarn

@@ -12,7 +12,7 @@ namespace {
 
 class WizardOnMachine : public WizardFixture {
  protected:
-  MachineFaults& Faults() { return dynamic_cast<EmulatedMachine&>(p).Faults(); }
+  MachineFaults& Faults() { return dynamic_cast<EmulatedMachine&>(machine.platform()).Faults(); }
 
   // A full install with `programBytes` to install, stopped on the confirm page.
   void FullKindNeeding(int64_t programBytes) {
@@ -125,25 +125,6 @@ TEST_F(WizardOnMachine, ASystemFolderInstallRewritesItsFilesAndRecordsNothing) {
   EXPECT_TRUE(pauses.empty());
 }
 
-TEST_F(WizardOnMachine, TheShellOpensTheProgramGroupAndTheReadme) {
-  settings.ReadmeFile = "doc\\readme.txt";
-  settings.OpenReadme = true;
-  settings.DiscFiles.Add("doc\\readme.txt");
-  WriteMedium(medium, settings, {}, {{"game.exe", "MZ"}, {"doc\\readme.txt", "お読みください"}});
-  ScriptPlainInstall(dest);
-  EXPECT_EQ(RunInstall(), mrOk);
-  std::vector<ShellRequest> shell = dynamic_cast<EmulatedMachine&>(p).ShellLog();
-  ASSERT_EQ(shell.size(), 2u);
-  EXPECT_EQ(shell[0].verb, "open");
-  EXPECT_TRUE(SameText(AddBackslash(shell[0].file), ProgramsFolder()));
-  EXPECT_EQ(shell[1].verb, "open");
-  EXPECT_TRUE(SameText(shell[1].file, dest + "doc\\readme.txt"));
-  EXPECT_TRUE(SameText(shell[1].directory, dest));
-  EXPECT_EQ(shell[1].parameters, "");
-  EXPECT_EQ(shell[1].show, 1);
-  EXPECT_EQ(pauses, (std::vector<uint32_t>{2000, 1000, 1000}));
-}
-
 TEST_F(WizardOnMachine, NoUninstallFromADriveRootOrTheWindowsFolder) {
   for (std::string folder : {std::string("C:\\"), AddBackslash(p.WindowsDirectory()),
                              AddBackslash(p.SystemDirectory()), std::string("C:\\Program Files\\")}) {
@@ -174,7 +155,7 @@ TEST_F(WizardOnMachine, TheUninstallerFollowsNoLinkOutOfTheFolder) {
   MakeFolders(dest);
   MakeFolders(machine.Scratch() + "elsewhere\\");
   Put(machine.Scratch() + "elsewhere\\precious.txt", "keep");
-  auto& machineRef = dynamic_cast<EmulatedMachine&>(p);
+  auto& machineRef = dynamic_cast<EmulatedMachine&>(machine.platform());
   ASSERT_EQ(symlink(machineRef.HostPath(machine.Scratch() + "elsewhere").c_str(),
                     (machineRef.HostPath(WithoutBackslash(dest)) + "/link").c_str()),
             0);
