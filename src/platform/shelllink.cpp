@@ -293,6 +293,8 @@ bool DecodeShellLink(Platform& platform, const std::string& bytes, ShellLinkData
       s = bytes.substr(at, n);
       at += n;
     }
+    // Some writers (Wine's shell among them) count the terminating NUL as well.
+    while (!s.empty() && s.back() == '\0') s.pop_back();
     return true;
   };
   std::string relative;
