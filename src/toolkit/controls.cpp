@@ -699,6 +699,11 @@ void TDriveComboBox::FollowList(char letter) {
   if (OnChange) OnChange(*this);
 }
 
+// Unlinks the directory list, so a list that outlives the combo box never reaches it.
+TDriveComboBox::~TDriveComboBox() {
+  if (dirList_ && dirList_->driveCombo_ == this) dirList_->driveCombo_ = nullptr;
+}
+
 void TDriveComboBox::SetDirList(TDirectoryListBox* list) {
   if (dirList_ && dirList_->driveCombo_ == this) dirList_->driveCombo_ = nullptr;
   dirList_ = list;

@@ -364,6 +364,7 @@ class TDirectoryListBox;
 class TDriveComboBox : public TWinControl {
  public:
   TDriveComboBox(TWinControl& parent, const std::string& name);
+  ~TDriveComboBox() override;
   // The chosen drive as an upper-case letter ('\0' before the list is filled).
   char Drive() const { return drive_; }
   // Chooses a drive. A letter the machine does not have is refused (throws); on a drive
