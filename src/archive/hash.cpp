@@ -7,12 +7,46 @@
 
 namespace zarn {
 
+namespace {
+
+inline unsigned char FoldByte(unsigned char c) { return c >= 'A' && c <= 'Z' ? static_cast<unsigned char>(c + 32) : c; }
+
+}  // namespace
+
+// Both functions fold as the runtime's LowerCase does (ASCII letters, never the second
+// byte of a double-byte character) without building folded copies: lookups run them for
+// every item of a chain.
 int HashOf(const std::string& name) {
-  std::string s = LowerCase(name);
-  uint32_t h = static_cast<uint32_t>(s.size()) * 16u;
-  if (s.size() >= 2)
-    h += static_cast<unsigned char>(s[s.size() - 2]) + static_cast<unsigned char>(s[0]);
+  const size_t n = name.size();
+  uint32_t h = static_cast<uint32_t>(n) * 16u;
+  if (n >= 2) {
+    const size_t at = n - 2;
+    bool trail = false;
+    for (size_t i = 0; i <= at; ++i) {
+      if (IsLeadByte(static_cast<unsigned char>(name[i]))) {
+        if (i + 1 == at) trail = true;
+        ++i;
+      }
+    }
+    unsigned char c = static_cast<unsigned char>(name[at]);
+    h += (trail ? c : FoldByte(c)) + FoldByte(static_cast<unsigned char>(name[0]));
+  }
   return static_cast<int>(h & 255u);
+}
+
+bool SameName(const std::string& a, const std::string& b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    unsigned char x = static_cast<unsigned char>(a[i]), y = static_cast<unsigned char>(b[i]);
+    if (IsLeadByte(x)) {
+      // Lead bytes are no letters, and a trail byte is compared as it is.
+      if (x != y) return false;
+      if (++i < a.size() && a[i] != b[i]) return false;
+      continue;
+    }
+    if (FoldByte(x) != FoldByte(y)) return false;
+  }
+  return true;
 }
 
 // ---- THashCollectionItem
@@ -39,6 +73,12 @@ void THashCollectionItem::Link() {
     next_ = head;
   }
   head = this;
+  THashCollectionItem*& same = collection_.byName_[LowerCase(name_)];
+  if (same) {
+    same->samePrev_ = this;
+    sameNext_ = same;
+  }
+  same = this;
 }
 
 void THashCollectionItem::Unlink() {
@@ -51,12 +91,28 @@ void THashCollectionItem::Unlink() {
   }
   prev_ = nullptr;
   next_ = nullptr;
+  if (samePrev_) {
+    samePrev_->sameNext_ = sameNext_;
+    if (sameNext_) sameNext_->samePrev_ = samePrev_;
+  } else {
+    auto it = collection_.byName_.find(LowerCase(name_));
+    if (it != collection_.byName_.end() && it->second == this) {
+      if (sameNext_) {
+        it->second = sameNext_;
+        sameNext_->samePrev_ = nullptr;
+      } else {
+        collection_.byName_.erase(it);
+      }
+    }
+  }
+  samePrev_ = nullptr;
+  sameNext_ = nullptr;
 }
 
 void THashCollectionItem::SetName(const std::string& value) {
   if (value == name_) return;
+  Unlink();  // under the old name, so its index entry is found
   name_ = value;
-  Unlink();
   Link();
 }
 
@@ -83,8 +139,13 @@ THashCollectionItem* THashCollection::Item(int index) const {
 }
 
 int THashCollection::IndexOf(const std::string& name) const {
+  auto it = byName_.find(LowerCase(name));
+  return it == byName_.end() ? -1 : it->second->cachedIndex_;
+}
+
+int THashCollection::IndexOfByChain(const std::string& name) const {
   for (THashCollectionItem* p = heads_[static_cast<size_t>(HashOf(name))]; p; p = p->next_)
-    if (SameText(p->name_, name)) return p->cachedIndex_;
+    if (SameName(p->name_, name)) return p->cachedIndex_;
   return -1;
 }
 

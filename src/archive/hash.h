@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 namespace zarn {
@@ -16,6 +17,8 @@ class THashCollection;
 // The bucket of a name: (length * 16 + first byte + second-to-last byte) mod 256, taken
 // on the name in lower case; the empty name and one-byte names use the length alone.
 int HashOf(const std::string& name);
+// Whether two names are equal without regard to case, by the same folding.
+bool SameName(const std::string& a, const std::string& b);
 
 class THashCollectionItem {
  public:
@@ -54,6 +57,9 @@ class THashCollectionItem {
   std::string name_;
   THashCollectionItem* prev_ = nullptr;
   THashCollectionItem* next_ = nullptr;
+  // Items whose names are equal but for case, the one linked last first.
+  THashCollectionItem* samePrev_ = nullptr;
+  THashCollectionItem* sameNext_ = nullptr;
 };
 
 class THashCollection {
@@ -68,6 +74,8 @@ class THashCollection {
   THashCollectionItem* Item(int index) const;
   // The position of an item with that name (any case; the last one named wins), or -1.
   virtual int IndexOf(const std::string& name) const;
+  // The same answer found by walking the name's bucket chain.
+  int IndexOfByChain(const std::string& name) const;
   // Frees every item, from the last to the first.
   void Clear();
   // Frees the item at `index`.
@@ -78,6 +86,11 @@ class THashCollection {
   friend class THashCollectionItem;
   std::vector<THashCollectionItem*> items_;
   std::array<THashCollectionItem*, 256> heads_;
+  // The name in lower case -> the item of that name linked last. The 256 chains hold
+  // names of the same length and first and second-to-last characters together, which
+  // for a game's files ("scenario\s0001.txt", ...) means thousands in one chain; this
+  // index gives the same answer as walking them.
+  std::unordered_map<std::string, THashCollectionItem*> byName_;
 };
 
 }  // namespace zarn

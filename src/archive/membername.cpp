@@ -67,29 +67,56 @@ void CheckMemberName(const std::string& name, bool windowsRules) {
   if (!IsSafeRelativeName(name, windowsRules)) throw EFormatError(Format("%s:ファイル名が正しくありません", name));
 }
 
-std::string PrepareMemberTarget(Platform& platform, const std::string& destFolder, const std::string& name) {
+TMemberTargets::TMemberTargets(Platform& platform, const std::string& destFolder)
+    : platform_(platform), dest_(destFolder.empty() ? std::string() : arcpaths::WithBackslash(destFolder)) {}
+
+std::string TMemberTargets::Prepare(const std::string& name) {
   CheckMemberName(name);
   std::vector<std::string> parts = Components(name);
-  std::string path = destFolder.empty() ? std::string() : arcpaths::WithBackslash(destFolder);
-  for (size_t i = 0; i < parts.size(); ++i) {
+  std::string path = dest_;
+  for (size_t i = 0; i + 1 < parts.size(); ++i) {
     path += parts[i];
-    uint32_t attr = platform.GetFileAttributes(path);
-    bool last = i + 1 == parts.size();
-    if (attr != faInvalid && (attr & faReparsePoint))
-      throw EFormatError(Format("%s:リンクを経由して展開することはできません", name));
-    if (last) {
-      if (attr != faInvalid && (attr & faDirectory))
-        throw EFCreateError(Format("ファイル %s を作成できません", path));
-      break;
-    }
-    if (attr == faInvalid) {
-      if (!platform.CreateDirectory(path) && !platform.DirectoryExists(path))
+    if (folders_.insert(LowerCase(path)).second) {
+      uint32_t attr = platform_.GetFileAttributes(path);
+      if (attr != faInvalid && (attr & faReparsePoint)) {
+        folders_.erase(LowerCase(path));
+        throw EFormatError(Format("%s:リンクを経由して展開することはできません", name));
+      }
+      if (attr == faInvalid) {
+        if (!platform_.CreateDirectory(path) && !platform_.DirectoryExists(path)) {
+          folders_.erase(LowerCase(path));
+          throw EFCreateError(Format("フォルダ %s を作成できません", path));
+        }
+      } else if (!(attr & faDirectory)) {
+        folders_.erase(LowerCase(path));
         throw EFCreateError(Format("フォルダ %s を作成できません", path));
-    } else if (!(attr & faDirectory)) {
-      throw EFCreateError(Format("フォルダ %s を作成できません", path));
+      }
     }
     path += "\\";
   }
+  return path + parts.back();
+}
+
+std::unique_ptr<FileHandle> TMemberTargets::Create(const std::string& path, const std::string& name) {
+  // A new file cannot be a link; only when something is there already is it looked at.
+  auto h = platform_.OpenFile(path, FileAccess::ReadWrite, FileShare::None, FileCreate::CreateNew);
+  if (h) return h;
+  uint32_t attr = platform_.GetFileAttributes(path);
+  if (attr != faInvalid && (attr & faReparsePoint))
+    throw EFormatError(Format("%s:リンクを経由して展開することはできません", name));
+  if (attr == faInvalid || !(attr & faDirectory))
+    h = platform_.OpenFile(path, FileAccess::ReadWrite, FileShare::None, FileCreate::CreateAlways);
+  if (!h) throw EFCreateError(Format("ファイル %s を作成できません", path));
+  return h;
+}
+
+std::string PrepareMemberTarget(Platform& platform, const std::string& destFolder, const std::string& name) {
+  TMemberTargets targets(platform, destFolder);
+  std::string path = targets.Prepare(name);
+  uint32_t attr = platform.GetFileAttributes(path);
+  if (attr != faInvalid && (attr & faReparsePoint))
+    throw EFormatError(Format("%s:リンクを経由して展開することはできません", name));
+  if (attr != faInvalid && (attr & faDirectory)) throw EFCreateError(Format("ファイル %s を作成できません", path));
   return path;
 }
 

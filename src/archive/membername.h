@@ -2,7 +2,9 @@
 // folder it must be a plain relative path that cannot leave that folder.
 #pragma once
 
+#include <memory>
 #include <string>
+#include <unordered_set>
 
 #include "platform/platform.h"
 
@@ -32,5 +34,22 @@ void CheckMemberName(const std::string& name, bool windowsRules = kHostRefusesDe
 // Raises EFormatError (bad name, link on the way) or EFCreateError (a folder that
 // cannot be created).
 std::string PrepareMemberTarget(Platform& platform, const std::string& destFolder, const std::string& name);
+
+// The same for many members into one folder: each folder on the way is checked (and made)
+// once, and the target file is created by Create, which refuses a link in its place.
+class TMemberTargets {
+ public:
+  TMemberTargets(Platform& platform, const std::string& destFolder);
+  // The checked path of member `name`, its folders made.
+  std::string Prepare(const std::string& name);
+  // Creates (or truncates) the file at `path` for writing. Raises EFormatError when a
+  // link stands there, EFCreateError when it cannot be created.
+  std::unique_ptr<FileHandle> Create(const std::string& path, const std::string& name);
+
+ private:
+  Platform& platform_;
+  std::string dest_;
+  std::unordered_set<std::string> folders_;  // folders checked, in lower case
+};
 
 }  // namespace zarn

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "runtime/sjis.h"
+
 namespace zarn {
 namespace {
 
@@ -132,6 +134,68 @@ TEST(HashCollection, NewItemsStartUnnamedInBucketZeroAndAssignCopiesTheName) {
   c.Clear();
   EXPECT_EQ(c.Count(), 0);
   EXPECT_EQ(c.BucketHead(HashOf("source")), nullptr);
+}
+
+}  // namespace
+}  // namespace zarn
+
+namespace zarn {
+namespace {
+
+// Random names of ASCII letters, separators and double-byte characters whose second
+// byte may be a letter or a backslash, and lone lead bytes at the end.
+std::string RandomName(uint32_t& seed) {
+  auto next = [&] { return seed = seed * 1664525u + 1013904223u; };
+  static const char* kPieces[] = {"a", "B", "z", "Z", "\\", ".", "1", "\x83\x41", "\x83\x61", "\x83\x5C", "\x82\xA0",
+                                  "\xE0\x5A", "@", "["};
+  std::string s;
+  int n = static_cast<int>(next() % 6);
+  for (int i = 0; i < n; ++i) s += kPieces[(next() >> 8) % 14];
+  if (next() % 7 == 0) s += "\x83";
+  return s;
+}
+
+TEST(HashOf, AgreesWithTheRuntimeFoldingOnRandomNames) {
+  uint32_t seed = 7;
+  for (int i = 0; i < 20000; ++i) {
+    std::string a = RandomName(seed), b = RandomName(seed);
+    std::string la = LowerCase(a);
+    int expect = static_cast<int>(la.size() * 16 + (la.size() >= 2 ? static_cast<unsigned char>(la[la.size() - 2]) +
+                                                                         static_cast<unsigned char>(la[0])
+                                                                   : 0)) & 255;
+    ASSERT_EQ(HashOf(a), expect) << a;
+    ASSERT_EQ(SameName(a, b), SameText(a, b)) << a << " / " << b;
+    std::string c = UpperCase(a);
+    ASSERT_TRUE(SameName(a, c)) << a;
+    ASSERT_EQ(HashOf(a), HashOf(c)) << a;
+  }
+}
+
+
+TEST(HashCollection, NameIndexAgreesWithTheChainsUnderRandomChanges) {
+  uint32_t seed = 11;
+  auto next = [&] { return seed = seed * 1664525u + 1013904223u; };
+  THashCollection c;
+  std::vector<std::string> probes;
+  for (int step = 0; step < 6000; ++step) {
+    uint32_t op = next() % 10;
+    if (op < 4 || c.Count() == 0) {
+      std::string n = RandomName(seed);
+      AddNamed(c, n);
+      probes.push_back(n);
+    } else if (op < 6) {
+      std::string n = next() % 2 ? UpperCase(c.Item(static_cast<int>(next() % c.Count()))->Name()) : RandomName(seed);
+      c.Item(static_cast<int>(next() % c.Count()))->SetName(n);
+    } else if (op < 8) {
+      c.Delete(static_cast<int>(next() % c.Count()));
+    } else {
+      c.Item(static_cast<int>(next() % c.Count()))->SetIndex(static_cast<int>(next() % c.Count()));
+    }
+    const std::string& probe = probes[next() % probes.size()];
+    ASSERT_EQ(c.IndexOf(probe), c.IndexOfByChain(probe)) << "step " << step;
+    ASSERT_EQ(c.IndexOf(LowerCase(probe)), c.IndexOfByChain(probe)) << "step " << step;
+  }
+  ExpectConsistent(c);
 }
 
 }  // namespace

@@ -272,15 +272,20 @@ class Tool {
     }
     int64_t total = 0, done = 0;
     for (TVrFile* f : todo) total += f->Size;
+    TMemberTargets targets(platform_, dest);
     for (TVrFile* f : todo) {
       progress_.Show(done, total, Utf8(f->Name()));
-      std::string target = PrepareMemberTarget(platform_, dest, f->Name());
-      try {
-        TFileStream out(platform_, target, fmCreate);
-        c.ExtractToStream(out, f->Name());
-      } catch (...) {
-        platform_.DeleteFile(target);
-        throw;
+      std::string target = targets.Prepare(f->Name());
+      {
+        std::unique_ptr<FileHandle> file = targets.Create(target, f->Name());
+        try {
+          THandleStream out(file.get());
+          c.ExtractToStream(out, f->Name());
+        } catch (...) {
+          file.reset();
+          platform_.DeleteFile(target);
+          throw;
+        }
       }
       if (f->FileDate != 0) platform_.SetFileAge(target, f->FileDate);
       done += f->Size;

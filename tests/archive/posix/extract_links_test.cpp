@@ -37,6 +37,29 @@ TEST(ExtractTarget, CreatesFoldersAndRefusesLinksOnTheWay) {
   EXPECT_FALSE(p.FileExists(m.Scratch() + "outside\\evil.txt"));
 }
 
+TEST(ExtractTarget, ManyMembersCheckFoldersOnceAndNeverWriteThroughALink) {
+  testing::TestMachine m;
+  auto& machine = dynamic_cast<EmulatedMachine&>(m.platform());
+  Platform& p = m.platform();
+  std::string dest = m.Scratch() + "dest";
+  ASSERT_TRUE(p.CreateDirectory(dest));
+  TMemberTargets targets(p, dest);
+  std::string a = targets.Prepare("x\\a.txt");
+  EXPECT_EQ(a, dest + "\\x\\a.txt");
+  ASSERT_TRUE(targets.Create(a, "x\\a.txt"));
+  // An existing file is truncated; a second Create of the same path works.
+  EXPECT_TRUE(targets.Create(a, "x\\a.txt"));
+  // A dangling link in the file's place: creating it would create the link's target.
+  std::string outside = machine.HostPath(m.Scratch()) + "/outside.txt";
+  ASSERT_EQ(symlink(outside.c_str(), (machine.HostPath(dest) + "/x/b.txt").c_str()), 0);
+  std::string b = targets.Prepare("X\\b.txt");
+  EXPECT_THROW(targets.Create(b, "X\\b.txt"), EFormatError);
+  EXPECT_FALSE(p.FileExists(m.Scratch() + "outside.txt"));
+  // A folder in the file's place.
+  ASSERT_TRUE(p.CreateDirectory(dest + "\\x\\dir"));
+  EXPECT_THROW(targets.Create(targets.Prepare("x\\dir"), "x\\dir"), EFCreateError);
+}
+
 TEST(ExtractTarget, ListingShowsLinksAsReparsePoints) {
   testing::TestMachine m;
   auto& machine = dynamic_cast<EmulatedMachine&>(m.platform());
