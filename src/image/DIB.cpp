@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
+#include <new>
 #include <vector>
 
 #include "image/pixelrows.h"
@@ -31,11 +33,50 @@ int32_t RoundHalfEven(double v) {
 
 // ---- the pixel store
 
+namespace {
+
+// Rows of a store. Cleared memory comes from calloc, which for large pictures hands
+// out pages that are already zero instead of clearing them a second time.
+class PixelBuffer {
+ public:
+  PixelBuffer() = default;
+  PixelBuffer(const PixelBuffer& o) { *this = o; }
+  PixelBuffer& operator=(const PixelBuffer& o) {
+    if (this == &o) return *this;
+    Reset(o.size_, false);
+    if (size_) std::memcpy(data_.get(), o.data_.get(), size_);
+    return *this;
+  }
+  // n bytes, all 0.
+  void assign(size_t n, uint8_t) { Reset(n, true); }
+  uint8_t* data() { return data_.get(); }
+  const uint8_t* data() const { return data_.get(); }
+  size_t size() const { return size_; }
+
+ private:
+  struct Free {
+    void operator()(uint8_t* p) const { std::free(p); }
+  };
+  void Reset(size_t n, bool zero) {
+    data_.reset();
+    size_ = 0;
+    if (n == 0) return;
+    uint8_t* p = static_cast<uint8_t*>(zero ? std::calloc(n, 1) : std::malloc(n));
+    if (!p) throw std::bad_alloc();
+    data_.reset(p);
+    size_ = n;
+  }
+  std::unique_ptr<uint8_t, Free> data_;
+  size_t size_ = 0;
+};
+
+}  // namespace
+
 struct TDIB::Store {
   int32_t width = 0, height = 0, bitCount = 0, stride = 0;
   TPixelFormat format;
   TPalette palette{};
-  std::vector<uint8_t> bits;
+  PixelBuffer bits;
   bool drawable = false;
 };
 
@@ -332,7 +373,7 @@ void TDIB::LoadFromStream(TStream& stream) {
   s->stride = int32_t(stride);
   s->format = format;
   s->palette = palette;
-  s->bits.resize(size_t(stride * height));
+  s->bits.assign(size_t(stride * height), 0);
   for (int64_t i = 0; i < height; ++i) {
     int64_t y = topDown ? i : height - 1 - i;
     ReadExact(stream, s->bits.data() + size_t(y * stride), stride);

@@ -3,11 +3,12 @@
 #include <algorithm>
 #include <cstring>
 
+#include <zlib.h>
+
 #include "image/brimjpeg.h"
 #include "image/pixelrows.h"
 #include "runtime/rands.h"
 #include "runtime/sjis.h"
-#include "settings/zstreams.h"
 
 namespace zarn {
 
@@ -93,14 +94,16 @@ class Reader {
   void ReadHeader();
   void ReadFrame(TBrimFrame& frame, int frameIndex);
   void ReadLayer(TBrimFrame& frame, int frameIndex, TBrimLayer& layer, int layerIndex);
-  // The plane's bytes: straight from the stream's memory when it allows, otherwise
-  // copied into the scratch stream and inflated when `inflate`. `limit` bounds the
-  // inflated size.
   struct Bytes {
     const uint8_t* data;
     int64_t size;
   };
-  Bytes PlaneBytes(int64_t size, bool inflate, int64_t limit);
+  // The next `size` bytes of the stream: straight from its memory when it is a memory
+  // stream (which nothing changes while the plane is decoded), otherwise copied into the
+  // scratch stream.
+  Bytes RawBytes(int64_t size);
+  // Decodes a colour or alpha plane of `size` stored bytes into `target`.
+  void DecodePlane(int64_t size, bool inflate, TDIBSurface& target, int frameIndex, int layerIndex, bool alpha);
   void DecodeRows(const Bytes& b, TDIBSurface& target, bool scrambled);
   void DecodeTiles(const Bytes& b, TDIBSurface& target, int frameIndex, int layerIndex, bool alpha);
   void DecodeJPEGPlane(const Bytes& b, TBrimFrame& frame, TBrimLayer& layer);
@@ -119,7 +122,40 @@ class Reader {
   TBrimHeader h_;
   int32_t recVersion_ = 0;
   TMemoryStream scratch_;
+  std::vector<uint8_t> inflated_;
 };
+
+// Bytes an inflated plane may hold beyond what its layout needs; they are ignored.
+const int64_t kInflateSlack = 65536;
+
+// Inflates a whole zlib stream into out[0, capacity) and answers the bytes written.
+// Up to kInflateSlack bytes beyond the capacity are decoded and dropped; more raise
+// EFormatError, so a small stream cannot make a huge plane. Damaged data raises
+// EZlibError.
+int64_t Inflate(const uint8_t* src, int64_t size, uint8_t* out, int64_t capacity) {
+  z_stream z{};
+  if (inflateInit(&z) != Z_OK) throw EZlibError("展開エラー");
+  struct Guard {
+    z_stream* z;
+    ~Guard() { inflateEnd(z); }
+  } guard{&z};
+  z.next_in = const_cast<Bytef*>(src);
+  z.avail_in = uInt(size);
+  z.next_out = out;
+  z.avail_out = uInt(capacity);
+  int rc = inflate(&z, Z_FINISH);
+  const int64_t written = int64_t(z.total_out);
+  if (rc == Z_BUF_ERROR && z.avail_out == 0) {
+    std::vector<uint8_t> rest(static_cast<size_t>(kInflateSlack));
+    z.next_out = rest.data();
+    z.avail_out = uInt(rest.size());
+    rc = inflate(&z, Z_FINISH);
+    if (rc == Z_BUF_ERROR && z.avail_out == 0) throw EFormatError("展開後のデータが大きすぎます");
+  }
+  if (rc == Z_STREAM_END) return written;
+  if (rc == Z_BUF_ERROR) throw EZlibError("展開エラー: データが途中で終わっています");
+  throw EZlibError("展開エラー: データが壊れています");
+}
 
 void Reader::ReadHeader() {
   uint8_t tag[7];
@@ -213,8 +249,14 @@ void Reader::ReadFrame(TBrimFrame& frame, int frameIndex) {
       throw EFormatError(Format("色キーがパレットの範囲を超えています (%d)", frame.ColorKey));
     frame.ColorKeyRGB = int32_t(surface.PixelColor(uint32_t(frame.ColorKey)));
   }
-  if (!surface.Empty())
-    surface.FillRect(TRect{0, 0, width, height}, surface.ColorToPixel(list_.BackColor));
+  // The background goes in before the first layer is drawn; a first layer copied
+  // opaquely covers every pixel, so then it is not needed at all.
+  const uint32_t back = surface.ColorToPixel(list_.BackColor);
+  bool filled = surface.Empty();
+  auto fill = [&] {
+    if (!filled) surface.FillRect(TRect{0, 0, width, height}, back);
+    filled = true;
+  };
 
   bool first = true;
   for (int32_t i = 0; i < layerCount; ++i) {
@@ -225,14 +267,19 @@ void Reader::ReadFrame(TBrimFrame& frame, int frameIndex) {
     bool alpha = layer.Surface.HasAlpha() && layer.UseAlpha;
     if (first && alpha) surface.CopyAlphaFrom(*layer.Surface.AlphaPlane());
     TRect whole{0, 0, layer.Surface.Width(), layer.Surface.Height()};
-    if (alpha && i > 0)
+    if (alpha && i > 0) {
+      fill();
       surface.DrawAlpha(0, 0, layer.Surface, whole, 255);
-    else if ((layer.ColorKey < 0 || (first && list_.BottomOpaque)) && layer.Opacity >= 255)
+    } else if ((layer.ColorKey < 0 || (first && list_.BottomOpaque)) && layer.Opacity >= 255) {
+      filled = true;  // layers have the frame's size
       surface.DrawOpaque(0, 0, layer.Surface);
-    else
+    } else {
+      fill();
       surface.DrawBlend(0, 0, layer.Surface, whole, layer.ColorKey, layer.Opacity);
+    }
     first = false;
   }
+  fill();
 
   if (recVersion_ >= 104) {
     for (auto& records : frame.Records) {
@@ -259,22 +306,10 @@ void Reader::ReadLayer(TBrimFrame& frame, int frameIndex, TBrimLayer& layer, int
   // Colour plane.
   int32_t pixelSize = I32();
   if (pixelSize < 0) throw EFormatError(Format("画像データの大きさが正しくありません (%d)", pixelSize));
-  const int64_t rowsBytes = int64_t(layer.Surface.WidthBytes()) * layer.Surface.Height();
-  const bool jpeg = recVersion_ >= 103 && h_.Compression == 2;
-  int64_t tableBytes = 0;
-  if (Tiled() && !layer.Surface.Empty()) {
-    int64_t cols = (int64_t(fs.Width()) + h_.TileWidth - 1) / h_.TileWidth;
-    int64_t rows = (int64_t(fs.Height()) + h_.TileHeight - 1) / h_.TileHeight;
-    tableBytes = cols * rows * 8;
-  }
-  const int64_t limit = tableBytes + rowsBytes + 65536;
-  Bytes colour = PlaneBytes(pixelSize, h_.Compression == 0, limit);
-  if (jpeg)
-    DecodeJPEGPlane(colour, frame, layer);
-  else if (Tiled())
-    DecodeTiles(colour, layer.Surface, frameIndex, layerIndex, false);
+  if (recVersion_ >= 103 && h_.Compression == 2)
+    DecodeJPEGPlane(RawBytes(pixelSize), frame, layer);
   else
-    DecodeRows(colour, layer.Surface, recVersion_ >= 103 && h_.Scrambled && h_.Compression != 2);
+    DecodePlane(pixelSize, recVersion_ < 103 || h_.Compression == 0, layer.Surface, frameIndex, layerIndex, false);
 
   // Alpha plane.
   if (recVersion_ < 100) return;
@@ -283,21 +318,14 @@ void Reader::ReadLayer(TBrimFrame& frame, int frameIndex, TBrimLayer& layer, int
   if (layer.UseAlpha) layer.ColorKey = -1;
   Reserve(PictureBytes(layer.Surface.Width(), layer.Surface.Height(), 8));
   layer.Surface.CreateAlpha();
-  TDIBSurface& plane = *layer.Surface.AlphaPlane();
-  const int64_t alphaRows = int64_t(plane.WidthBytes()) * plane.Height();
-  Bytes alpha = PlaneBytes(alphaSize, h_.Compression == 0 || h_.Compression == 2, tableBytes + alphaRows + 65536);
-  if (Tiled())
-    DecodeTiles(alpha, plane, frameIndex, layerIndex, true);
-  else
-    DecodeRows(alpha, plane, recVersion_ >= 103 && h_.Scrambled && h_.Compression != 2);
+  DecodePlane(alphaSize, recVersion_ < 103 || h_.Compression != 1, *layer.Surface.AlphaPlane(), frameIndex, layerIndex,
+              true);
 }
 
-Reader::Bytes Reader::PlaneBytes(int64_t size, bool inflate, int64_t limit) {
+Reader::Bytes Reader::RawBytes(int64_t size) {
   if (size > Remaining()) throw EFormatError(kTruncated);
   if (size == 0) return Bytes{nullptr, 0};
-  if (mem_ && !inflate) {
-    // Straight from the stream's memory, which nothing changes while the plane is
-    // decoded.
+  if (mem_) {
     Bytes b{mem_->Memory() + mem_->Position(), size};
     mem_->Seek(size, soCurrent);
     return b;
@@ -305,8 +333,48 @@ Reader::Bytes Reader::PlaneBytes(int64_t size, bool inflate, int64_t limit) {
   scratch_.SetSize(0);
   scratch_.SetPosition(0);
   scratch_.CopyFrom(s_, size);
-  if (inflate) DecompressStream(scratch_, limit);
-  return Bytes{scratch_.Memory(), scratch_.Size()};
+  return Bytes{scratch_.Memory(), size};
+}
+
+void Reader::DecodePlane(int64_t size, bool inflate, TDIBSurface& target, int frameIndex, int layerIndex,
+                         bool alpha) {
+  const int64_t rowsBytes = int64_t(target.WidthBytes()) * target.Height();
+  const bool tiled = Tiled() && !target.Empty();
+  const bool scrambled = recVersion_ >= 103 && h_.Scrambled && h_.Compression != 2;
+  Bytes raw = RawBytes(size);
+  if (!tiled && !scrambled) {
+    // Rows in order: straight into the picture, whose rows lie one after the other.
+    if (rowsBytes == 0) return;
+    uint8_t* rows = target.ScanLine(0);
+    if (inflate) {
+      if (raw.size == 0 || Inflate(raw.data, raw.size, rows, rowsBytes) < rowsBytes) throw EFormatError(kPlaneShort);
+    } else {
+      if (raw.size < rowsBytes) throw EFormatError(kPlaneShort);
+      std::memcpy(rows, raw.data, size_t(rowsBytes));
+    }
+    return;
+  }
+  Bytes b = raw;
+  if (inflate && raw.size > 0) {
+    int64_t tableBytes = 0;
+    if (tiled) {
+      int64_t cols = (int64_t(target.Width()) + h_.TileWidth - 1) / h_.TileWidth;
+      int64_t rows = (int64_t(target.Height()) + h_.TileHeight - 1) / h_.TileHeight;
+      if (cols * rows > kMaxTiles) throw EFormatError(Format("タイルの数が多すぎます (%d)", cols * rows));
+      tableBytes = cols * rows * 8;
+    }
+    const int64_t capacity = tableBytes + rowsBytes;
+    if (int64_t(inflated_.size()) < capacity) {
+      inflated_.clear();
+      inflated_.shrink_to_fit();
+      inflated_.resize(size_t(capacity));
+    }
+    b = Bytes{inflated_.data(), Inflate(raw.data, raw.size, inflated_.data(), capacity)};
+  }
+  if (tiled)
+    DecodeTiles(b, target, frameIndex, layerIndex, alpha);
+  else
+    DecodeRows(b, target, scrambled);
 }
 
 void Reader::DecodeRows(const Bytes& b, TDIBSurface& target, bool scrambled) {

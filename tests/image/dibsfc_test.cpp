@@ -229,6 +229,32 @@ TEST(DIBSurface, BlendOfColourFormats) {
                                      (((0x1Fu * 55) / 255) & 0x1F));
 }
 
+TEST(DIBSurface, TrueColourBlendOfEveryOpacityAgainstItsFormula) {
+  // Rows of odd widths with key pixels scattered, first and last included, so runs of
+  // every length and position are blended.
+  for (int w : {1, 2, 5, 37}) {
+    TDIBSurface src, base;
+    const uint32_t key = 0x00FF00;
+    Fill(src, w, 3, 24, [&](int x, int y) { return (x == w - 1 || (x + y) % 4 == 0) ? key : Noise(x, y) & 0xFFFFFF; });
+    Fill(base, w, 3, 24, [](int x, int y) { return Noise(y + 5, x) & 0xFFFFFF; });
+    for (int o = 1; o < 255; ++o) {
+      TDIBSurface t;
+      t.AssignSurface(base);
+      t.DrawBlend(0, 0, src, TRect{0, 0, w, 3}, int32_t(key), o);
+      for (int y = 0; y < 3; ++y)
+        for (int x = 0; x < w; ++x) {
+          uint32_t s = src.ReadPixel(x, y), b = base.ReadPixel(x, y), want = b;
+          if (s != key) {
+            want = 0;
+            for (int shift : {0, 8, 16})
+              want |= (((b >> shift & 0xFF) * uint32_t(255 - o) + (s >> shift & 0xFF) * uint32_t(o)) / 255) << shift;
+          }
+          ASSERT_EQ(t.ReadPixel(x, y), want) << "width " << w << " opacity " << o << " at " << x << "," << y;
+        }
+    }
+  }
+}
+
 TEST(DIBSurface, BlendAtTheEnds) {
   for (int bits : kAllBits) {
     SCOPED_TRACE(bits);
