@@ -21,7 +21,7 @@ zarn::Platform& FuzzPlatform() {
 }  // namespace
 
 // Sample archives the standalone driver starts from (libFuzzer finds its own way in).
-std::vector<std::string> ArchiveFuzzSeeds() {
+std::vector<std::string> FuzzSeeds() {
   using namespace zarn;
   std::vector<std::string> seeds;
   auto build = [&](const std::vector<std::pair<std::string, std::string>>& members, bool separate) {

@@ -14,7 +14,7 @@
 #include <vector>
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size);
-std::vector<std::string> ArchiveFuzzSeeds();
+std::vector<std::string> FuzzSeeds();
 
 namespace {
 
@@ -78,7 +78,7 @@ int main(int argc, char** argv) {
   double maxSeconds = 10;
   long long runs = -1;
   unsigned seed = std::random_device{}();
-  std::vector<std::string> pool = ArchiveFuzzSeeds();
+  std::vector<std::string> pool = FuzzSeeds();
   for (int i = 1; i < argc; ++i) {
     std::string a = argv[i];
     if (a.rfind("-max_total_time=", 0) == 0) maxSeconds = std::atof(a.c_str() + 16);
