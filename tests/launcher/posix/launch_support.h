@@ -14,6 +14,7 @@
 #include "image/brim_writer.h"
 #include "launcher/launcher.h"
 #include "launcher/main.h"
+#include "launcher/program_image.h"
 #include "launcher/resource_writer.h"
 #include "platform/pe_test_image.h"
 #include "platform/posix/emulated_machine.h"
@@ -60,19 +61,6 @@ struct LaunchRun {
         }) {}
   int Go() { return exitCode = launcher.Run(); }
 };
-
-// A small Windows program image without resources, with the fields a linker writes.
-inline std::string TestProgram() {
-  std::string b = BuildTestPeImage();
-  const size_t opt = 0x58;
-  Put32(b, opt + 32, 0x1000);  // section alignment
-  Put32(b, opt + 36, 0x200);   // file alignment
-  Put32(b, opt + 56, 0x2000);  // size of image
-  Put32(b, opt + 60, 0x200);   // size of headers
-  Put32(b, opt + 96 + 16, 0);  // no resource directory
-  Put32(b, opt + 96 + 20, 0);
-  return b;
-}
 
 class LaunchTest : public ::testing::Test {
  protected:

@@ -1,0 +1,302 @@
+// zarn-medium and zarn-setup end to end: the demo medium made in each of its forms,
+// installed by the person zarn-setup plays on an emulated machine (the temporary copy
+// followed as the next run), the game started from the start menu, and the uninstaller
+// run from the folder the shortcut points to. Texts the tools print are UTF-8 (u8
+// literals); paths on the machine are Shift-JIS (plain literals).
+#include <gtest/gtest.h>
+#include <stdlib.h>
+#include <sys/wait.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "archive/vrfiles.h"
+#include "launcher/program_image.h"
+#include "platform/posix/emulated_machine.h"
+#include "settings/installset.h"
+#include "settings/paths.h"
+
+namespace zarn {
+namespace {
+
+namespace fs = std::filesystem;
+
+struct Result {
+  int status = -1;
+  std::string out, err;
+};
+
+const char kDest[] = "C:\\Program Files\\Zarn\\物語デモ\\";
+const char kKey[] = "ZarnDemo\\Story";
+const char kGroup[] = "C:\\Documents and Settings\\All Users\\Start Menu\\Programs\\物語デモ\\";
+
+class SetupTool : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    const char* dir = getenv("ZARN_TOOLS_DIR");
+    tools_ = std::string(dir && *dir ? dir : ZARN_BINARY_DIR "/tools");
+    ASSERT_TRUE(fs::exists(tools_ + "/zarn-setup")) << tools_;
+    ASSERT_TRUE(fs::exists(tools_ + "/zarn-medium")) << tools_;
+    const char* tmp = getenv("TMPDIR");
+    std::string templ = std::string(tmp && *tmp ? tmp : "/tmp") + "/zarn-setup-XXXXXX";
+    ASSERT_TRUE(mkdtemp(&templ[0]));
+    dir_ = templ;
+  }
+  void TearDown() override {
+    std::error_code ec;
+    fs::remove_all(dir_, ec);
+  }
+
+  std::string Path(const std::string& name) { return (fs::path(dir_) / name).string(); }
+  static std::string Quote(const std::string& s) {
+    std::string q = "'";
+    for (char c : s) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return q + "'";
+  }
+  Result Run(const std::string& tool, const std::string& args) {
+    Result r;
+    std::string errFile = Path("stderr.txt");
+    std::string cmd = Quote(tools_ + "/" + tool) + " " + args + " 2>" + Quote(errFile);
+    FILE* p = popen(cmd.c_str(), "r");
+    if (!p) return r;
+    char buf[4096];
+    size_t n;
+    while ((n = fread(buf, 1, sizeof buf, p)) > 0) r.out.append(buf, n);
+    int st = pclose(p);
+    r.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
+    std::ifstream e(errFile);
+    std::stringstream s;
+    s << e.rdbuf();
+    r.err = s.str();
+    return r;
+  }
+  Result Medium(const std::string& args = "") { return Run("zarn-medium", "build -o " + Quote(Path("medium")) + " " + args); }
+  // zarn-setup on the test's machine with the medium in D:.
+  Result Setup(const std::string& args) {
+    return Run("zarn-setup", "--root " + Quote(Path("machine")) + " --drive D=" + Quote(Path("medium")) + " " + args);
+  }
+  // The machine as it was left, for looking at.
+  std::unique_ptr<EmulatedMachine> Machine() {
+    MachineOptions o;
+    o.root = Path("machine");
+    o.drives.push_back({'D', Path("medium"), dtCDROM, ""});
+    return std::make_unique<EmulatedMachine>(o);
+  }
+  static std::string Get(Platform& p, const std::string& path) {
+    auto f = p.OpenFile(path, FileAccess::Read, FileShare::Read, FileCreate::OpenExisting);
+    if (!f) return "<missing>";
+    std::string out;
+    char buf[65536];
+    int64_t n;
+    while ((n = f->Read(buf, sizeof buf)) > 0) out.append(buf, size_t(n));
+    return out;
+  }
+  static bool Has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+
+  // Installs the medium and checks what a finished installation leaves.
+  void InstallAndCheck(const std::string& extra, bool expectCopy) {
+    Result r = Setup(u8"--program 'D:\\setup.exe' --auto " + extra);
+    ASSERT_EQ(r.status, 0) << r.out << r.err;
+    EXPECT_TRUE(Has(r.out, u8"window FormStart \"物語デモ\"")) << r.out;
+    EXPECT_EQ(Has(r.out, u8"run 2: C:\\WINDOWS\\TEMP\\~zinstall.exe \"D:\\\""), expectCopy) << r.out;
+    EXPECT_TRUE(Has(r.out, u8"window FormMain \"物語デモのセットアップ\" 924x568")) << r.out;
+    EXPECT_TRUE(Has(r.out, u8"page exit \"完了\"")) << r.out;
+    EXPECT_TRUE(Has(r.out, "finished\n")) << r.out;
+
+    auto m = Machine();
+    for (const char* name : {"story.exe", "install.exe", "readme.txt", "sound\\theme.wav", "movie\\opening.mpg"})
+      EXPECT_TRUE(m->FileExists(std::string(kDest) + name)) << name;
+    TZarnInstallSet installed;
+    installed.LoadFromFile(*m, std::string(kDest) + "install.dat");
+    EXPECT_TRUE(installed.Installed);
+    EXPECT_GE(installed.IndexOfInstalledFile("game.dat"), 0);
+    TVrFileCollection data(*m);
+    data.Open(std::string(kDest) + "game.dat");
+    EXPECT_GE(data.IndexOf("image\\back.brm"), 0);
+    EXPECT_TRUE(data.Verify());
+    EXPECT_EQ(ProductKeyReadString(*m, kKey, "InstallPath", ""), kDest);
+    EXPECT_EQ(ProductKeyReadString(*m, kKey, "CDDrive", ""), "D:");
+    EXPECT_TRUE(m->FileExists(std::string(kGroup) + "物語デモのアンインストール.lnk"));
+  }
+
+  void UninstallAndCheck() {
+    Result r = Run("zarn-setup", "--root " + Quote(Path("machine")) +
+                                     u8" --program 'C:\\Program Files\\Zarn\\物語デモ\\install.exe' --auto");
+    ASSERT_EQ(r.status, 0) << r.out << r.err;
+    EXPECT_TRUE(Has(r.out, u8"run 2: C:\\WINDOWS\\TEMP\\~zinstall.exe \"C:\\Program Files\\Zarn\\物語デモ\\\"")) << r.out;
+    EXPECT_TRUE(Has(r.out, u8"window FormMain \"物語デモの削除\"")) << r.out;
+    EXPECT_TRUE(Has(r.out, u8"page uninst")) << r.out;
+    auto m = Machine();
+    EXPECT_FALSE(m->DirectoryExists(kDest));
+    EXPECT_FALSE(m->DirectoryExists(kGroup));
+    EXPECT_EQ(ProductKeyReadString(*m, kKey, "InstallPath", "<none>"), "<none>");
+    // The copies that ran the installer and the uninstaller go at the next start of Windows.
+    EXPECT_EQ(m->PendingDeletes(),
+              std::vector<std::string>(2, "C:\\WINDOWS\\TEMP\\~zinstall.exe"));
+  }
+
+  std::string tools_, dir_;
+};
+
+TEST_F(SetupTool, TheDemoMediumInstallsAndUninstalls) {
+  Result made = Medium();
+  ASSERT_EQ(made.status, 0) << made.out << made.err;
+  InstallAndCheck("--screenshots " + Quote(Path("shots")), true);
+  EXPECT_TRUE(fs::exists(Path("shots/01-FormStart.png")));
+  EXPECT_TRUE(fs::exists(Path("shots/07-FormType-exit.png")));
+  UninstallAndCheck();
+}
+
+TEST_F(SetupTool, EveryFormOfTheMediumInstalls) {
+  // A program image the resource can be written into.
+  std::ofstream(Path("setup.exe"), std::ios::binary) << testing::TestProgram();
+  for (const char* form : {"files", "resource"}) {
+    SCOPED_TRACE(form);
+    fs::remove_all(Path("medium"));
+    fs::remove_all(Path("machine"));
+    Result made = Medium(std::string("--form ") + form + " --setup-exe " + Quote(Path("setup.exe")));
+    ASSERT_EQ(made.status, 0) << made.out << made.err;
+    InstallAndCheck("", true);
+  }
+}
+
+TEST_F(SetupTool, SeparateFilesComeFromTheArchiveWithoutACopy) {
+  Result made = Medium("--files-in-archive");
+  ASSERT_EQ(made.status, 0) << made.out << made.err;
+  EXPECT_FALSE(fs::exists(Path("medium/story.exe")));
+  InstallAndCheck("", false);
+}
+
+TEST_F(SetupTool, ChosenComponentsFolderAndGameStart) {
+  ASSERT_EQ(Medium().status, 0);
+  Result r = Setup(u8"--program 'D:\\setup.exe' --auto --components sound --dir 'C:\\Games\\物語'");
+  ASSERT_EQ(r.status, 0) << r.out << r.err;
+  auto m = Machine();
+  EXPECT_TRUE(m->FileExists("C:\\Games\\物語\\sound\\theme.wav"));
+  EXPECT_FALSE(m->FileExists("C:\\Games\\物語\\movie\\opening.mpg"));
+  EXPECT_FALSE(m->FileExists("C:\\Games\\物語\\game.dat"));
+  m.reset();
+
+  // Now the start menu offers the game; nothing is installed again.
+  r = Setup(u8"--program 'D:\\setup.exe' --auto --start-game");
+  ASSERT_EQ(r.status, 0) << r.out << r.err;
+  EXPECT_TRUE(Has(r.out, u8"click ゲームスタート")) << r.out;
+  EXPECT_TRUE(Has(r.out, u8"started C:\\Games\\物語\\story.exe (result 42)")) << r.out;
+  EXPECT_FALSE(Has(r.out, "run 2")) << r.out;
+}
+
+TEST_F(SetupTool, TheRunningGameAndMissingRightsEndTheRun) {
+  ASSERT_EQ(Medium().status, 0);
+  Result r = Setup(u8"--program 'D:\\setup.exe' --auto --not-admin");
+  EXPECT_EQ(r.status, 1);
+  EXPECT_TRUE(Has(r.out, u8"dialog [警告] 管理者権限で実行してください")) << r.out;
+  EXPECT_FALSE(Has(r.out, "window")) << r.out;
+
+  ASSERT_EQ(Setup(u8"--program 'D:\\setup.exe' --auto").status, 0);
+  {
+    // The game runs: it holds the mutex named after its folder.
+    auto m = Machine();
+    bool existed = false;
+    auto game = m->CreateMutex("C:-PROGRAM FILES-ZARN-物語デモ-", existed);
+    ASSERT_TRUE(game);
+    r = Setup(u8"--program 'D:\\setup.exe' --auto");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_FALSE(Has(r.out, "window")) << r.out;
+  }
+}
+
+TEST_F(SetupTool, ADiscPromptIsAnsweredWithTheFolderGiven) {
+  // Two discs made by hand: each has its settings (disc index) and its part of the data.
+  auto disc = [&](int index, const std::string& folder, const std::vector<std::pair<std::string, std::string>>& members) {
+    fs::create_directories(Path(folder));
+    MachineOptions o;
+    o.drives.push_back({'X', Path(folder), dtCDROM, ""});
+    EmulatedMachine x(o);
+    TZarnInstallSet s;
+    s.Title = "二枚組";
+    s.RegistryKey = "ZarnDemo\\Two";
+    s.ProgramFile = "game.exe";
+    s.DefaultDir = "Two";
+    s.MediaName = "ディスク";
+    s.SetDiscCount(2);
+    s.DiscIndex = index;
+    s.DataSize = 20;
+    s.DiscDataSizes = {10, 10};
+    s.SaveToFile(x, "X:\\install.dat");
+    TVrFileCollection c(x);
+    for (const auto& m : members) {
+      auto src = std::make_unique<TMemoryStream>();
+      src->WriteBuffer(m.second.data(), int64_t(m.second.size()));
+      c.AddFile(m.first)->Source = std::move(src);
+    }
+    TQxBigFileStream out(x, "X:\\game.dat", fmCreate);
+    ASSERT_TRUE(c.WriteArchive(out));
+    std::ofstream(Path(folder + "/setup.exe"), std::ios::binary) << "setup program";
+  };
+  disc(0, "medium", {{"one.txt", "first disc"}});
+  disc(1, "disc2", {{"two.txt", "second disc"}});
+  Result r = Setup("--program 'D:\\setup.exe' --auto --all-discs --disc 2=" + Quote(Path("disc2")));
+  ASSERT_EQ(r.status, 0) << r.out << r.err;
+  EXPECT_TRUE(Has(r.out, u8"dialog [情報] ディスク2を入れてからOKをクリックしてください")) << r.out;
+  EXPECT_TRUE(Has(r.out, "put " + Path("disc2") + " into D:")) << r.out;
+  auto m = Machine();
+  TVrFileCollection data(*m);
+  data.Open("C:\\Two\\game.dat");
+  EXPECT_GE(data.IndexOf("one.txt"), 0);
+  EXPECT_GE(data.IndexOf("two.txt"), 0);
+  m.reset();
+
+  // Without a folder for the second disc the person gives up the installation.
+  fs::remove_all(Path("machine"));
+  r = Setup("--program 'D:\\setup.exe' --auto --all-discs");
+  EXPECT_EQ(r.status, 1) << r.out;
+  EXPECT_TRUE(Has(r.out, "no folder for disc 2")) << r.out;
+}
+
+TEST_F(SetupTool, UsageAndHelp) {
+  Result help = Run("zarn-setup", "--help");
+  EXPECT_EQ(help.status, 0);
+  EXPECT_TRUE(Has(help.out, "usage: zarn-setup")) << help.out;
+  for (const char* bad : {"", "--root x", "--root x --program", "--root x --program y --components data,music",
+                          "--root x --program y --drive D", "--root x --program y a b", "--root x --program y --what"}) {
+    Result r = Run("zarn-setup", bad);
+    EXPECT_EQ(r.status, 2) << bad;
+    EXPECT_TRUE(Has(r.err, "zarn-setup: ")) << bad << r.err;
+  }
+  EXPECT_EQ(Run("zarn-medium", "--help").status, 0);
+  EXPECT_EQ(Run("zarn-medium", "build").status, 2);
+  EXPECT_EQ(Run("zarn-medium", "bake").status, 2);
+  EXPECT_EQ(Run("zarn-medium", "build -o x --form resource").status, 2) << "needs a real program";
+  // A medium is never made over other files.
+  fs::create_directories(Path("busy"));
+  std::ofstream(Path("busy/keep.txt")) << "keep";
+  Result r = Run("zarn-medium", "build -o " + Quote(Path("busy")));
+  EXPECT_EQ(r.status, 1);
+  EXPECT_TRUE(fs::exists(Path("busy/keep.txt")));
+}
+
+TEST_F(SetupTool, EmbedWritesTheArchiveAsAResource) {
+  std::ofstream(Path("setup.exe"), std::ios::binary) << testing::TestProgram();
+  std::ofstream(Path("data.arc"), std::ios::binary) << std::string("vf\x66\0\0\0\0\0\0\0", 10);
+  Result r = Run("zarn-medium", "embed " + Quote(Path("setup.exe")) + " " + Quote(Path("data.arc")) + " -o " +
+                                    Quote(Path("out.exe")));
+  ASSERT_EQ(r.status, 0) << r.err;
+  MachineOptions o;
+  o.drives.push_back({'X', dir_, dtFixed, ""});
+  EmulatedMachine x(o);
+  auto module = x.LoadModule("X:\\out.exe");
+  ASSERT_TRUE(module);
+  std::string data;
+  ASSERT_TRUE(module->FindResource("DUMMY", "BINTYPE", data));
+  EXPECT_EQ(data, std::string("vf\x66\0\0\0\0\0\0\0", 10));
+  // Not an archive: refused.
+  r = Run("zarn-medium", "embed " + Quote(Path("setup.exe")) + " " + Quote(Path("setup.exe")) + " -o " +
+                             Quote(Path("bad.exe")));
+  EXPECT_EQ(r.status, 1);
+  EXPECT_FALSE(fs::exists(Path("bad.exe")));
+}
+
+}  // namespace
+}  // namespace zarn
