@@ -24,7 +24,9 @@ std::string Pattern(size_t n, int seed = 0) {
 
 std::string ReadAll(TQxBigStream& s) {
   std::string out(static_cast<size_t>(s.GetSize() - s.Tell()), '\0');
-  if (!out.empty()) EXPECT_EQ(s.Read(&out[0], static_cast<int64_t>(out.size())), static_cast<int64_t>(out.size()));
+  if (!out.empty()) {
+    EXPECT_EQ(s.Read(&out[0], static_cast<int64_t>(out.size())), static_cast<int64_t>(out.size()));
+  }
   return out;
 }
 

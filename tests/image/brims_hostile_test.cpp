@@ -186,7 +186,9 @@ TEST(BrimHostile, PlanesShorterThanTheirRows) {
     // An empty plane is short too (and is not read as the whole stream).
     plan.frames[0].layers[0].colourBytes.clear();
     plan.frames[0].layers[0].pixelSizeField = compression == 1 ? 0 : INT32_MIN;
-    if (compression == 1) EXPECT_EQ(MessageOf<EFormatError>(BrimWriter::Write(plan)), "画像データが不足しています");
+    if (compression == 1) {
+      EXPECT_EQ(MessageOf<EFormatError>(BrimWriter::Write(plan)), "画像データが不足しています");
+    }
   }
   // A size field beyond the end of the stream, or negative.
   BrimPlan plan;

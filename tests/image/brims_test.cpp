@@ -137,7 +137,9 @@ TEST(BrimRead, EveryVersionAndCompressionGivesTheLayersPixels) {
       EXPECT_EQ(f.Surface.BitCount(), bits);
       EXPECT_EQ(f.Count(), 0);  // layers freed after reading
       EXPECT_TRUE(SamePixels(f.Surface, p));
-      if (bits <= 8) EXPECT_EQ(f.Surface.ColorTable()[1], (TRGBQuad{1, 3, 254, 0}));
+      if (bits <= 8) {
+        EXPECT_EQ(f.Surface.ColorTable()[1], (TRGBQuad{1, 3, 254, 0}));
+      }
     }
   }
 }
