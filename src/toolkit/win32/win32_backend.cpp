@@ -603,7 +603,13 @@ void Win32Backend::RunModal(TForm& form) {
   if (hwnd) {
     SetForegroundWindow(hwnd);
     SetActiveWindow(hwnd);
-    if (TWinControl* active = form.ActiveControl()) form.SetActiveControl(active);
+    // As a form does when shown: the chosen control, else the first one Tab reaches,
+    // has the keyboard, so Space and the arrow keys work without a click first.
+    if (TWinControl* active = form.ActiveControl()) {
+      form.SetActiveControl(active);
+    } else if (HWND first = GetNextDlgTabItem(hwnd, nullptr, FALSE)) {
+      ::SetFocus(first);
+    }
   }
   bool quit = false;
   int quitCode = 0;
