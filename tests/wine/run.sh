@@ -86,11 +86,17 @@ export DISPLAY=":$(tr -dc 0-9 <"$display_file")"
 font_reg() {
   printf 'Windows Registry Editor Version 5.00\r\n\r\n'
   printf '[HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows NT\\CurrentVersion\\FontSubstitutes]\r\n'
-  for font in "MS Shell Dlg" "MS Shell Dlg 2" "MS UI Gothic" "ＭＳ Ｐゴシック" "MS PGothic" "ＭＳ ゴシック" "MS Gothic"; do
+  # Proportional fonts to the proportional IPA font, so captions take the width they
+  # take on Windows; the fixed-pitch ones to the fixed-pitch IPA font.
+  for font in "MS Shell Dlg" "MS Shell Dlg 2" "MS UI Gothic" "ＭＳ Ｐゴシック" "MS PGothic"; do
+    printf '"%s"="IPAPGothic"\r\n' "$font"
+  done
+  for font in "ＭＳ ゴシック" "MS Gothic"; do
     printf '"%s"="IPAGothic"\r\n' "$font"
   done
 }
 
+font_check='"MS PGothic"="IPAPGothic"'
 make_prefix() {
   rm -rf "$WINEPREFIX"
   if ! timeout "$setup_timeout" wineboot -i >/dev/null 2>&1; then
@@ -103,14 +109,15 @@ make_prefix() {
   timeout 120 wine regedit /S 'C:\zarn-fonts.reg' >/dev/null 2>&1 || true
   timeout 60 wineserver -w >/dev/null 2>&1 || true
   rm -f "$reg"
-  if ! grep -q '"MS Shell Dlg"="IPAGothic"' "$WINEPREFIX/system.reg"; then
+  if ! grep -q "$font_check" "$WINEPREFIX/system.reg"; then
     echo "run.sh: the font substitutes were not registered" >&2
     return 1
   fi
   touch "$WINEPREFIX/.zarn-ready"
 }
 
-if [ ! -f "$WINEPREFIX/.zarn-ready" ]; then
+# A prefix made before the font table changed is made anew.
+if [ ! -f "$WINEPREFIX/.zarn-ready" ] || ! grep -q "$font_check" "$WINEPREFIX/system.reg"; then
   make_prefix || exit 2
 fi
 
