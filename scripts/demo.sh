@@ -1,20 +1,90 @@
 #!/usr/bin/env bash
-# The demo: builds the Linux programs and runs the main job on the built-in demo game
-# "物語". For now that is its settings record: made from demo/install.json with
-# zarn-instdat, then read back and shown as JSON.
-# ZARN_BUILD_DIR chooses the build folder (default build/native).
+# The demo: builds the programs, makes the medium of the demo game "物語デモ", installs
+# the game from it on an emulated Windows machine as a person would with the defaults
+# (zarn-setup --auto), shows what the installation left, and uninstalls it again.
+# Where the Windows build and Wine are at hand (scripts/setup.sh installs them), the
+# same medium is then installed and uninstalled by the real setup.exe under Wine, driven
+# by the keyboard, with screenshots of the start menu, the wizard and the exit page.
+#
+#   scripts/demo.sh [--no-wine]
+#
+# Everything made goes to build/demo: medium/, machine/ (the emulated machine), shots/
+# (pictures of the headless windows), wine-shots/ (screenshots under Wine).
 set -euo pipefail
 cd "$(dirname "$0")/.."
-build=${ZARN_BUILD_DIR:-build/native}
+root=$(pwd)
 jobs=$(nproc)
+wine=1
+case ${1:-} in
+  --no-wine) wine=0 ;;
+  -h|--help) sed -n '2,12p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+  "") ;;
+  *) echo "demo.sh: unknown argument $1 (see --help)" >&2; exit 2 ;;
+esac
 
-echo "== build ($build)"
-cmake --preset native -B "$build" >/dev/null
-cmake --build "$build" -j "$jobs"
+out=$root/build/demo
+tools=$root/build/native/tools
+have_win32=0
+if [ "$wine" = 1 ] && command -v i686-w64-mingw32-g++-posix >/dev/null 2>&1 && [ -d build/deps/win32 ]; then
+  have_win32=1
+fi
 
-out=$build/demo
+echo "== build: Linux tools"
+cmake --preset native >/dev/null
+cmake --build --preset native -j "$jobs" --target zarn-medium zarn-setup zarn-instdat zarn-arc zarn-brm
+medium_args=()
+if [ "$have_win32" = 1 ]; then
+  echo "== build: setup.exe and the demo game story.exe for Windows"
+  cmake --preset win32 >/dev/null
+  cmake --build --preset win32 -j "$jobs" --target setup story zarn-arc
+  medium_args=(--setup-exe build/win32/src/launcher/setup.exe --game-exe build/win32/src/launcher/story.exe)
+else
+  echo "== (no Windows build: the medium carries stand-ins for setup.exe and story.exe)"
+fi
+
+rm -rf "$out"
 mkdir -p "$out"
-echo "== settings record: demo/install.json -> $out/install.dat"
-"$build/tools/zarn-instdat" make demo/install.json -o "$out/install.dat"
-echo "== $out/install.dat as the program reads it"
-"$build/tools/zarn-instdat" dump "$out/install.dat"
+echo
+echo "== the medium: $out/medium"
+"$tools/zarn-medium" build -o "$out/medium" "${medium_args[@]}"
+echo
+echo "== its archive, as zarn-arc lists it"
+"$tools/zarn-arc" list "$out/medium/setup.exe" | head -20
+
+machine=$out/machine
+echo
+echo "== install: zarn-setup --auto on a fresh machine ($machine), the medium in D:"
+"$tools/zarn-setup" --root "$machine" --drive "D=$out/medium" --program 'D:\setup.exe' \
+  --auto --screenshots "$out/shots"
+
+dest="$machine/drive_c/Program Files/Zarn/物語デモ"
+echo
+echo "== installed in C:\\Program Files\\Zarn\\物語デモ"
+(cd "$dest" && find . -type f | sort | sed 's|^\./|  |')
+echo "== its install.dat, read back"
+"$tools/zarn-instdat" dump "$dest/install.dat" | grep -E '"(Title|Installed|InstallPath|RegistryKey)"' || true
+echo "== the registry (HKEY_CURRENT_USER)"
+grep -a -A8 "ZarnDemo" "$machine/system.reg" | iconv -f CP932 -t UTF-8 || true
+echo "== the game's checks: the data file verified"
+"$tools/zarn-arc" verify "$dest/game.dat" && echo "  game.dat: every member's CRC-32 matches"
+
+echo
+echo "== uninstall: the installed install.exe, as the Start menu's shortcut runs it"
+"$tools/zarn-setup" --root "$machine" --program 'C:\Program Files\Zarn\物語デモ\install.exe' --auto
+if [ -e "$dest" ]; then
+  echo "demo: the game's folder is still there after uninstalling" >&2
+  exit 1
+fi
+echo "== the game's folder is gone; pictures of every window: $out/shots"
+ls "$out/shots"
+
+if [ "$have_win32" = 1 ] && command -v wine >/dev/null 2>&1 && command -v xdotool >/dev/null 2>&1; then
+  echo
+  echo "== the real setup.exe under Wine: install and uninstall, screenshots in $out/wine-shots"
+  tests/wine/setup_e2e.sh --medium "$out/medium" --shots "$out/wine-shots"
+elif [ "$wine" = 1 ]; then
+  echo
+  echo "== (Wine or the Windows build is missing: run scripts/setup.sh for the run under Wine)"
+fi
+echo
+echo "demo finished"
