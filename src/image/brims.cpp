@@ -4,6 +4,11 @@
 #include <cstring>
 
 #include <zlib.h>
+#ifdef ZARN_HAVE_LIBDEFLATE
+#include <libdeflate.h>
+
+#include <memory>
+#endif
 
 #include "image/brimjpeg.h"
 #include "image/pixelrows.h"
@@ -133,6 +138,19 @@ const int64_t kInflateSlack = 65536;
 // EFormatError, so a small stream cannot make a huge plane. Damaged data raises
 // EZlibError.
 int64_t Inflate(const uint8_t* src, int64_t size, uint8_t* out, int64_t capacity) {
+#ifdef ZARN_HAVE_LIBDEFLATE
+  // The whole stream is in memory and the plane's size is known: libdeflate inflates
+  // that about twice as fast as zlib. Anything but a clean fit (damage, a stream larger
+  // than the plane) is left to zlib below, which tells the cases apart.
+  {
+    thread_local std::unique_ptr<libdeflate_decompressor, void (*)(libdeflate_decompressor*)> d(
+        libdeflate_alloc_decompressor(), libdeflate_free_decompressor);
+    size_t written = 0;
+    if (d && libdeflate_zlib_decompress(d.get(), src, size_t(size), out, size_t(capacity), &written) ==
+                 LIBDEFLATE_SUCCESS)
+      return int64_t(written);
+  }
+#endif
   z_stream z{};
   if (inflateInit(&z) != Z_OK) throw EZlibError("展開エラー");
   struct Guard {
