@@ -11,6 +11,7 @@
 #include <sstream>
 
 #include "archive/archive_support.h"
+#include "support/posix/tool_fixture.h"
 
 namespace zarn {
 namespace {
@@ -21,64 +22,16 @@ using testing::Crc;
 using testing::Deflate1;
 using testing::RawMember;
 
-struct Result {
-  int status = -1;
-  std::string out, err;
-};
-
 // u8 literals stay UTF-8 whatever the execution character set.
 std::string U8(const char* s) { return s; }
 
-class ArcTool : public ::testing::Test {
+class ArcTool : public testing::ToolTest {
  protected:
-  void SetUp() override {
-    const char* dir = getenv("ZARN_TOOLS_DIR");
-    tool_ = std::string(dir && *dir ? dir : ZARN_BINARY_DIR "/tools") + "/zarn-arc";
-    ASSERT_TRUE(fs::exists(tool_)) << tool_;
-    const char* tmp = getenv("TMPDIR");
-    std::string templ = std::string(tmp && *tmp ? tmp : "/tmp") + "/zarn-arc-XXXXXX";
-    ASSERT_TRUE(mkdtemp(&templ[0]));
-    dir_ = templ;
-  }
-  void TearDown() override {
-    std::error_code ec;
-    fs::remove_all(dir_, ec);
-  }
-  std::string Path(const std::string& name) { return (fs::path(dir_) / name).string(); }
-  void Write(const std::string& name, const std::string& bytes) {
-    fs::create_directories(fs::path(Path(name)).parent_path());
-    std::ofstream(Path(name), std::ios::binary) << bytes;
-  }
-  std::string Read(const std::string& name) {
-    std::ifstream f(Path(name), std::ios::binary);
-    std::stringstream s;
-    s << f.rdbuf();
-    return s.str();
-  }
-  static std::string Quote(const std::string& s) {
-    std::string q = "'";
-    for (char c : s) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return q + "'";
-  }
-  Result Run(const std::string& args) {
-    Result r;
-    std::string errFile = Path("stderr.txt");
-    std::string cmd = "cd " + Quote(dir_) + " && " + Quote(tool_) + " " + args + " 2>" + Quote(errFile);
-    FILE* p = popen(cmd.c_str(), "r");
-    if (!p) return r;
-    char buf[4096];
-    size_t n;
-    while ((n = fread(buf, 1, sizeof buf, p)) > 0) r.out.append(buf, n);
-    int st = pclose(p);
-    r.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
-    r.err = Read("stderr.txt");
-    return r;
-  }
+  ArcTool() : ToolTest("zarn-arc") {}
   void ExpectError(const Result& r, int status, const std::string& mentions) {
     EXPECT_EQ(r.status, status) << r.err;
     EXPECT_NE(r.err.find(mentions), std::string::npos) << r.err;
   }
-  std::string tool_, dir_;
 };
 
 TEST_F(ArcTool, RoundTripThroughPackListCatVerifyMergeAndUpdate) {

@@ -17,61 +17,25 @@
 #include "platform/posix/emulated_machine.h"
 #include "settings/installset.h"
 #include "settings/paths.h"
+#include "support/posix/tool_fixture.h"
 
 namespace zarn {
 namespace {
 
 namespace fs = std::filesystem;
 
-struct Result {
-  int status = -1;
-  std::string out, err;
-};
-
 const char kDest[] = "C:\\Program Files\\Zarn\\物語デモ\\";
 const char kKey[] = "ZarnDemo\\Story";
 const char kGroup[] = "C:\\Documents and Settings\\All Users\\Start Menu\\Programs\\物語デモ\\";
 
-class SetupTool : public ::testing::Test {
+class SetupTool : public testing::ToolTest {
  protected:
+  SetupTool() : ToolTest("zarn-setup") {}
   void SetUp() override {
-    const char* dir = getenv("ZARN_TOOLS_DIR");
-    tools_ = std::string(dir && *dir ? dir : ZARN_BINARY_DIR "/tools");
-    ASSERT_TRUE(fs::exists(tools_ + "/zarn-setup")) << tools_;
-    ASSERT_TRUE(fs::exists(tools_ + "/zarn-medium")) << tools_;
-    const char* tmp = getenv("TMPDIR");
-    std::string templ = std::string(tmp && *tmp ? tmp : "/tmp") + "/zarn-setup-XXXXXX";
-    ASSERT_TRUE(mkdtemp(&templ[0]));
-    dir_ = templ;
-  }
-  void TearDown() override {
-    std::error_code ec;
-    fs::remove_all(dir_, ec);
+    ToolTest::SetUp();
+    ASSERT_TRUE(fs::exists(ToolPath("zarn-medium"))) << ToolPath("zarn-medium");
   }
 
-  std::string Path(const std::string& name) { return (fs::path(dir_) / name).string(); }
-  static std::string Quote(const std::string& s) {
-    std::string q = "'";
-    for (char c : s) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return q + "'";
-  }
-  Result Run(const std::string& tool, const std::string& args) {
-    Result r;
-    std::string errFile = Path("stderr.txt");
-    std::string cmd = Quote(tools_ + "/" + tool) + " " + args + " 2>" + Quote(errFile);
-    FILE* p = popen(cmd.c_str(), "r");
-    if (!p) return r;
-    char buf[4096];
-    size_t n;
-    while ((n = fread(buf, 1, sizeof buf, p)) > 0) r.out.append(buf, n);
-    int st = pclose(p);
-    r.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
-    std::ifstream e(errFile);
-    std::stringstream s;
-    s << e.rdbuf();
-    r.err = s.str();
-    return r;
-  }
   Result Medium(const std::string& args = "") { return Run("zarn-medium", "build -o " + Quote(Path("medium")) + " " + args); }
   // zarn-setup on the test's machine with the medium in D:.
   Result Setup(const std::string& args) {
@@ -136,8 +100,6 @@ class SetupTool : public ::testing::Test {
     EXPECT_EQ(m->PendingDeletes(),
               std::vector<std::string>(2, "C:\\WINDOWS\\TEMP\\~zinstall.exe"));
   }
-
-  std::string tools_, dir_;
 };
 
 TEST_F(SetupTool, TheDemoMediumInstallsAndUninstalls) {

@@ -10,6 +10,7 @@
 #include <sstream>
 
 #include "image/brim_writer.h"
+#include "support/posix/tool_fixture.h"
 
 namespace zarn {
 namespace {
@@ -20,11 +21,6 @@ using testing::BrimWriter;
 using testing::FrameSpec;
 using testing::LayerSpec;
 using testing::Plane;
-
-struct Result {
-  int status = -1;
-  std::string out, err;
-};
 
 struct Png {
   int width = 0, height = 0, channels = 0;
@@ -45,57 +41,15 @@ Png ReadPng(const std::string& path) {
   return p;
 }
 
-class BrmTool : public ::testing::Test {
+class BrmTool : public testing::ToolTest {
  protected:
-  void SetUp() override {
-    const char* dir = getenv("ZARN_TOOLS_DIR");
-    tool_ = std::string(dir && *dir ? dir : ZARN_BINARY_DIR "/tools") + "/zarn-brm";
-    ASSERT_TRUE(fs::exists(tool_)) << tool_;
-    const char* tmp = getenv("TMPDIR");
-    std::string templ = std::string(tmp && *tmp ? tmp : "/tmp") + "/zarn-brm-XXXXXX";
-    ASSERT_TRUE(mkdtemp(&templ[0]));
-    dir_ = templ;
-  }
-  void TearDown() override {
-    std::error_code ec;
-    fs::remove_all(dir_, ec);
-  }
-  std::string Path(const std::string& name) { return (fs::path(dir_) / name).string(); }
-  void Write(const std::string& name, const std::string& bytes) {
-    std::ofstream(Path(name), std::ios::binary) << bytes;
-  }
-  std::string Read(const std::string& name) {
-    std::ifstream f(Path(name), std::ios::binary);
-    std::stringstream s;
-    s << f.rdbuf();
-    return s.str();
-  }
-  static std::string Quote(const std::string& s) {
-    std::string q = "'";
-    for (char c : s) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return q + "'";
-  }
-  Result Run(const std::string& args) {
-    Result r;
-    std::string cmd = Quote(tool_) + " " + args + " 2>" + Quote(Path("stderr.txt"));
-    FILE* p = popen(cmd.c_str(), "r");
-    if (!p) return r;
-    char buf[4096];
-    size_t n;
-    while ((n = fread(buf, 1, sizeof buf, p)) > 0) r.out.append(buf, n);
-    int st = pclose(p);
-    r.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
-    r.err = Read("stderr.txt");
-    return r;
-  }
+  BrmTool() : ToolTest("zarn-brm") {}
   void ExpectError(const Result& r, const std::string& mention) {
     EXPECT_EQ(r.status, 2);
     EXPECT_EQ(r.out, "");
     EXPECT_EQ(r.err.find('\n'), r.err.size() - 1) << r.err;
     EXPECT_NE(r.err.find(mention), std::string::npos) << r.err;
   }
-
-  std::string tool_, dir_;
 };
 
 // Two frames: a scrambled opaque one, and one whose top layer carries an alpha plane.

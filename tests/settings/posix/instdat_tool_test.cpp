@@ -12,6 +12,7 @@
 
 #include "runtime/streams.h"
 #include "settings/installset.h"
+#include "support/posix/tool_fixture.h"
 
 namespace zarn {
 namespace {
@@ -27,56 +28,10 @@ const std::vector<std::string> kFieldOrder = {
     "DataSize",       "SoundSize",     "MovieSize",      "Installed",        "UpdateMode",    "DataInstalled",
     "FilesInArchive", "DiscFiles",     "HelloText",      "LicenseText"};
 
-struct Result {
-  int status = -1;
-  std::string out, err;
-};
-
-class InstdatTool : public ::testing::Test {
+class InstdatTool : public testing::ToolTest {
  protected:
-  void SetUp() override {
-    const char* dir = getenv("ZARN_TOOLS_DIR");
-    tool_ = std::string(dir && *dir ? dir : ZARN_BINARY_DIR "/tools") + "/zarn-instdat";
-    ASSERT_TRUE(fs::exists(tool_)) << tool_;
-    const char* tmp = getenv("TMPDIR");
-    std::string templ = std::string(tmp && *tmp ? tmp : "/tmp") + "/zarn-instdat-XXXXXX";
-    ASSERT_TRUE(mkdtemp(&templ[0]));
-    dir_ = templ;
-  }
-  void TearDown() override {
-    std::error_code ec;
-    fs::remove_all(dir_, ec);
-  }
+  InstdatTool() : ToolTest("zarn-instdat") {}
 
-  std::string Path(const std::string& name) { return (fs::path(dir_) / name).string(); }
-  void Write(const std::string& name, const std::string& bytes) {
-    std::ofstream(Path(name), std::ios::binary) << bytes;
-  }
-  std::string Read(const std::string& name) {
-    std::ifstream f(Path(name), std::ios::binary);
-    std::stringstream s;
-    s << f.rdbuf();
-    return s.str();
-  }
-  static std::string Quote(const std::string& s) {
-    std::string q = "'";
-    for (char c : s) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return q + "'";
-  }
-  Result Run(const std::string& args) {
-    Result r;
-    std::string errFile = Path("stderr.txt");
-    std::string cmd = Quote(tool_) + " " + args + " 2>" + Quote(errFile);
-    FILE* p = popen(cmd.c_str(), "r");
-    if (!p) return r;
-    char buf[4096];
-    size_t n;
-    while ((n = fread(buf, 1, sizeof buf, p)) > 0) r.out.append(buf, n);
-    int st = pclose(p);
-    r.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
-    r.err = Read("stderr.txt");
-    return r;
-  }
   // An error: exit 2, nothing on standard output, one line naming what went wrong.
   void ExpectError(const Result& r, const std::string& mention) {
     EXPECT_EQ(r.status, 2);
@@ -85,8 +40,6 @@ class InstdatTool : public ::testing::Test {
     EXPECT_EQ(r.err.find('\n'), r.err.size() - 1) << r.err;
     EXPECT_NE(r.err.find(mention), std::string::npos) << r.err;
   }
-
-  std::string tool_, dir_;
 };
 
 Json FullJson() {
@@ -161,7 +114,7 @@ TEST_F(InstdatTool, MakeThenDumpGivesTheSameFields) {
   }());
 
   // Relative paths are taken from the working folder.
-  std::string cmd = "cd " + Quote(dir_) + " && " + Quote(tool_) + " dump install.dat >/dev/null 2>&1";
+  std::string cmd = "cd " + Quote(dir_) + " && " + Quote(ToolPath("zarn-instdat")) + " dump install.dat >/dev/null 2>&1";
   EXPECT_EQ(WEXITSTATUS(std::system(cmd.c_str())), 0);
 }
 
@@ -181,7 +134,7 @@ TEST_F(InstdatTool, MissingKeysTakeNewRecordValues) {
   EXPECT_EQ(out["DiscDataSizes"], Json::parse("[7,8,9]"));
 
   // JSON from standard input.
-  std::string cmd = u8"echo '{\"Title\":\"物語\"}' | " + Quote(tool_) + " make - -o " + Quote(Path("c.dat"));
+  std::string cmd = u8"echo '{\"Title\":\"物語\"}' | " + Quote(ToolPath("zarn-instdat")) + " make - -o " + Quote(Path("c.dat"));
   ASSERT_EQ(WEXITSTATUS(std::system(cmd.c_str())), 0);
   EXPECT_EQ(Json::parse(Run("dump " + Quote(Path("c.dat"))).out)["Title"], u8"物語");
 }
