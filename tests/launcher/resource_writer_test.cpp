@@ -2,6 +2,7 @@
 // resource the image had survives, and images that cannot take one are refused.
 #include <gtest/gtest.h>
 
+#include "launcher/program_image.h"
 #include "launcher/resource_writer.h"
 #include "platform/pe_resources.h"
 #include "platform/pe_test_image.h"
@@ -16,16 +17,7 @@ using testing::kTestNumbered;
 using testing::Put16;
 using testing::Put32;
 
-// The test image with the alignment fields a linker writes.
-std::string Program() {
-  std::string b = BuildTestPeImage();
-  const size_t opt = 0x58;
-  Put32(b, opt + 32, 0x1000);  // section alignment
-  Put32(b, opt + 36, 0x200);   // file alignment
-  Put32(b, opt + 56, 0x2000);  // size of image
-  Put32(b, opt + 60, 0x200);   // size of headers
-  return b;
-}
+std::string Program() { return testing::TestProgramWithResources(); }
 
 // The same with a second section after the resources (as a linker puts relocations
 // last), so a new resource section has to follow it.
