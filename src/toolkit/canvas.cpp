@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "runtime/sjis.h"
+#include "toolkit/headless/glyphs.h"
 
 namespace zarn {
 
@@ -28,11 +29,19 @@ TSize BoxTextExtent(const std::string& text, int fontHeight) {
   return {width, fontHeight};
 }
 
-TPictureCanvas::TPictureCanvas(TDIB& target) : target_(target) { clip_ = {0, 0, target.Width(), target.Height()}; }
+TPictureCanvas::TPictureCanvas(TDIB& target) : TPictureCanvas(target, &TGlyphFont::Default()) {}
+
+TPictureCanvas::TPictureCanvas(TDIB& target, TGlyphFont* glyphs) : target_(target), glyphs_(glyphs) {
+  clip_ = {0, 0, target.Width(), target.Height()};
+}
+
+TRect TPictureCanvas::Visible(const TRect& extraClip) const {
+  return IntersectRect(IntersectRect(clip_, extraClip), {0, 0, target_.Width(), target_.Height()});
+}
 
 bool TPictureCanvas::Prepare(const TRect& extraClip) {
   // The picture's canvas treats an empty clip as "everything": test for it here.
-  TRect clip = IntersectRect(IntersectRect(clip_, extraClip), {0, 0, target_.Width(), target_.Height()});
+  TRect clip = Visible(extraClip);
   if (clip.IsEmpty()) return false;
   TDIBCanvas& canvas = target_.Canvas();
   canvas.SetOrigin(originX_, originY_);
@@ -46,21 +55,55 @@ void TPictureCanvas::FillRect(const TRect& r, TColor color) {
 }
 
 void TPictureCanvas::TextOut(int x, int y, const std::string& text, const TRect& clip) {
-  // Each character is a box one pixel inside its cell, with a gap above and below, so
-  // where a text starts and how long it is shows in a rendered picture.
+  // Characters take the cells of BoxTextExtent. A box lies one pixel inside its cell,
+  // with a gap above and below, so where a text starts and how long it is shows.
+  TRect visible = Visible(OffsetRect(clip, originX_, originY_));
   if (!Prepare(OffsetRect(clip, originX_, originY_))) return;
   TDIBCanvas& canvas = target_.Canvas();
+  TGlyphFont* glyphs = glyphs_ && glyphs_->Available() ? glyphs_ : nullptr;
   int half = std::max(font.height / 2, 1);
   int cx = x;
   for (size_t i = 0; i < text.size(); ++i) {
     int w = half;
+    size_t start = i;
     unsigned char c = static_cast<unsigned char>(text[i]);
     if (IsLeadByte(c) && i + 1 < text.size()) {
       w = 2 * half;
       ++i;
     }
-    if (c != ' ') canvas.FillRect({cx + 1, y + 2, cx + w - 1, y + font.height - 1}, font.color);
+    const TGlyphMask* mask = glyphs ? glyphs->Glyph(text.substr(start, i + 1 - start), w, font.height, font.bold) : nullptr;
+    if (mask) BlendGlyph(originX_ + cx, originY_ + y, *mask, visible);
+    else if (c != ' ') canvas.FillRect({cx + 1, y + 2, cx + w - 1, y + font.height - 1}, font.color);
     cx += w;
+  }
+}
+
+void TPictureCanvas::BlendGlyph(int x, int y, const TGlyphMask& mask, const TRect& visible) {
+  TRect area = IntersectRect(Bounds(x + mask.left, y + mask.top, mask.width, mask.height), visible);
+  if (area.IsEmpty()) return;
+  TColor ink = font.color;
+  // Each pixel moves from its colour towards the ink by the glyph's coverage there.
+  auto mix = [](int under, int over, int coverage) { return (under * (255 - coverage) + over * coverage + 127) / 255; };
+  bool rgb24 = target_.StoredBitCount() == 24;
+  TDIBCanvas& canvas = target_.Canvas();
+  for (int py = area.Top; py < area.Bottom; ++py) {
+    const uint8_t* cover = mask.coverage.data() + static_cast<size_t>(py - y - mask.top) * mask.width;
+    uint8_t* row = rgb24 ? target_.ScanLine(py) : nullptr;
+    for (int px = area.Left; px < area.Right; ++px) {
+      int a = cover[px - x - mask.left];
+      if (a == 0) continue;
+      if (rgb24) {
+        uint8_t* p = row + px * 3;  // blue, green, red
+        p[0] = static_cast<uint8_t>(mix(p[0], BlueOf(ink), a));
+        p[1] = static_cast<uint8_t>(mix(p[1], GreenOf(ink), a));
+        p[2] = static_cast<uint8_t>(mix(p[2], RedOf(ink), a));
+      } else {
+        TColor under = target_.PixelColor(target_.ReadPixel(px, py));
+        canvas.FillRect(Bounds(px - originX_, py - originY_, 1, 1), RGBColor(mix(RedOf(under), RedOf(ink), a),
+                                                       mix(GreenOf(under), GreenOf(ink), a),
+                                                       mix(BlueOf(under), BlueOf(ink), a)));
+      }
+    }
   }
 }
 

@@ -59,20 +59,37 @@ class TCanvas {
 // a single-byte character, the font height for a double-byte one.
 TSize BoxTextExtent(const std::string& text, int fontHeight);
 
+class TGlyphFont;
+struct TGlyphMask;
+
+// The glyph font of a picture canvas that draws its text as boxes.
+constexpr TGlyphFont* kBoxText = nullptr;
+
 // A canvas that paints into a picture in memory (the headless backend's screen). Text
-// is drawn as one box per character.
+// keeps the boxes' layout (BoxTextExtent): each character is drawn in its cell with the
+// glyph of a font, or as a box one pixel inside the cell where there is no glyph (no
+// font, or one that lacks the character) or the canvas draws boxes only.
 class TPictureCanvas : public TCanvas {
  public:
+  // Glyphs of the process's font (TGlyphFont::Default()).
   explicit TPictureCanvas(TDIB& target);
+  // Glyphs of `glyphs`; kBoxText: boxes only.
+  TPictureCanvas(TDIB& target, TGlyphFont* glyphs);
   void FillRect(const TRect& r, TColor color) override;
   void TextOut(int x, int y, const std::string& text, const TRect& clip) override;
   TSize TextExtent(const std::string& text) override { return BoxTextExtent(text, font.height); }
   void StretchDraw(const TRect& dest, const TDIB& picture, const TRect& src) override;
 
  private:
+  // The part of the picture the current clip and `extraClip` (device coordinates) leave.
+  TRect Visible(const TRect& extraClip) const;
   // Points the picture's canvas at the current clip; false when nothing is visible.
   bool Prepare(const TRect& extraClip);
+  // Blends a glyph's coverage in the font colour onto the picture, its cell's top left
+  // at device (x, y), within `visible`.
+  void BlendGlyph(int x, int y, const TGlyphMask& mask, const TRect& visible);
   TDIB& target_;
+  TGlyphFont* glyphs_;
 };
 
 }  // namespace zarn

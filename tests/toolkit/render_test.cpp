@@ -97,7 +97,7 @@ TEST_F(RenderTest, LabelsOpaqueOrTransparent) {
   clear.SetFontColor(clWhite);
   clear.SetBounds(0, 10, 0, 0);
   clear.SetCaption("C");
-  RenderForm(form, picture);
+  RenderForm(form, picture, kBoxText);  // boxes show exactly where each character lies
   EXPECT_EQ(At(5, 65), clBlack);  // the strip covers the whole width
   // Text ends one blank before the right edge: "AB" in cells 82..87 and 88..93.
   EXPECT_EQ(At(84, 66), clWhite);

@@ -2,6 +2,7 @@
 
 #include "runtime/error.h"
 #include "runtime/sjis.h"
+#include "toolkit/headless/glyphs.h"
 
 namespace zarn {
 
@@ -280,10 +281,12 @@ void PaintTree(TWinControl& control, TPictureCanvas& canvas, int ox, int oy, con
 }
 }  // namespace
 
-void RenderForm(TForm& form, TDIB& picture) {
+void RenderForm(TForm& form, TDIB& picture) { RenderForm(form, picture, &TGlyphFont::Default()); }
+
+void RenderForm(TForm& form, TDIB& picture, TGlyphFont* glyphs) {
   picture.SetSize(form.ClientWidth(), form.ClientHeight(), 24);
   if (picture.Empty()) return;
-  TPictureCanvas canvas(picture);
+  TPictureCanvas canvas(picture, glyphs);
   canvas.FillRect({0, 0, picture.Width(), picture.Height()}, form.Color());
   PaintTree(form, canvas, 0, 0, {0, 0, picture.Width(), picture.Height()});
 }

@@ -126,8 +126,10 @@ class HeadlessBackend : public Backend {
 
 // Paints a form's client area into a 24-bit picture of its size, as the headless backend imagines it: each container,
 // then its graphic controls in creation order, then its windowed controls (which lie
-// above graphic ones, as windows do). Text is drawn as boxes.
+// above graphic ones, as windows do). Text is drawn with the glyphs of `glyphs` (boxes
+// with kBoxText), by default those of TGlyphFont::Default().
 void RenderForm(TForm& form, TDIB& picture);
+void RenderForm(TForm& form, TDIB& picture, TGlyphFont* glyphs);
 
 // Writes a picture as a 24-bit PNG file at a path of the host. Throws EZarnError when
 // the file cannot be written or the build has no PNG support.
