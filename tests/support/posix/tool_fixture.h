@@ -65,7 +65,8 @@ class ToolTest : public ::testing::Test {
   Result Run(const std::string& tool, const std::string& args) {
     Result r;
     const std::string errFile = Path(".stderr");
-    std::string cmd = "cd " + Quote(dir_) + " && " + Quote(ToolPath(tool)) + " " + args + " 2>" + Quote(errFile);
+    std::string cmd = "cd " + Quote(dir_) + " && " + environment_ + Quote(ToolPath(tool)) + " " + args + " 2>" +
+                      Quote(errFile);
     FILE* p = popen(cmd.c_str(), "r");
     if (!p) return r;
     char buf[4096];
@@ -81,6 +82,7 @@ class ToolTest : public ::testing::Test {
   Result Run(const std::string& args) { return Run(toolName_, args); }
 
   std::string toolName_, toolsDir_, dir_;
+  std::string environment_;  // "NAME=value " words put before every tool run
 };
 
 }  // namespace testing

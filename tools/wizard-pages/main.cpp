@@ -1,0 +1,179 @@
+// zarn-wizard-pages: shows one page of the install wizard with a sample game's settings,
+// to look at its layout and texts. On Windows it opens the wizard window on that page
+// (for a screenshot); on Linux it renders the page headless to a PNG file.
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <string>
+
+#include "archive/vrfiles.h"
+#include "platform/platform.h"
+#include "runtime/error.h"
+#include "runtime/sjis.h"
+#include "settings/installset.h"
+#include "toolkit/forms.h"
+#include "toolkit/headless/headless.h"
+#include "wizard/insttype.h"
+#ifdef _WIN32
+#include "toolkit/win32/win32_backend.h"
+#endif
+
+namespace zarn {
+namespace {
+
+const char* const kPages[] = {"Hello", "License", "Media", "file", "seldir", "confirm", "copy", "exit", "uninst",
+                              "delete"};
+
+int Usage(FILE* to, int status) {
+  std::fputs(
+      "usage: zarn-wizard-pages PAGE [--seconds N] [--png FILE]\n"
+      "\n"
+      "Shows the install wizard on one page, filled in as for a sample game.\n"
+      "PAGE is one of Hello, License, Media, file, seldir, confirm, copy, exit, uninst,\n"
+      "delete. The copy and delete pages are shown as their jobs show them while\n"
+      "working; no job runs and nothing is installed.\n"
+      "\n"
+      "  --seconds N   close the window after N seconds (Windows)\n"
+      "  --png FILE    render the page to a PNG file instead (Linux)\n"
+      "\n"
+      "On Linux the machine is the emulated one in the folder ZARN_ROOT names (made when\n"
+      "missing), so the folder page lists its C: drive.\n",
+      to);
+  return status;
+}
+
+TZarnInstallSet SampleSettings(bool installed) {
+  TZarnInstallSet s;
+  s.Title = "物語";
+  s.MediaName = "ディスク";
+  s.DefaultDir = "<ProgramFiles>\\Zarn\\物語\\";
+  s.ProgramFile = "game.exe";
+  s.RegistryKey = "\\Zarn\\WizardPages";
+  s.HelloText =
+      "物語のセットアップへようこそ。\r\n\r\nこのプログラムは物語をコンピュータにインストールします。\r\n"
+      "インストールを始める前に、他のアプリケーションを終了してください。";
+  s.LicenseText =
+      "使用許諾契約書\r\n\r\n第1条（許諾）\r\n本ソフトウェアを一台のコンピュータで使用することを許諾します。\r\n\r\n"
+      "第2条（禁止事項）\r\n本ソフトウェアの複製、改変、再配布を禁止します。";
+  s.SetDiscCount(2);
+  s.DiscProgramSizes = {15728640, 0};
+  s.DiscDataSizes = {314572800, 262144000};
+  s.DiscSoundSizes = {52428800, 104857600};
+  s.DiscMovieSizes = {0, 209715200};
+  s.ProgramSize = 15728640;
+  s.DataSize = 576716800;
+  s.SoundSize = 157286400;
+  s.MovieSize = 209715200;
+  s.Installed = installed;
+  return s;
+}
+
+// Puts the wizard on a page. The job pages are set up as their jobs show them.
+void GoTo(TFormType& w, int page) {
+  switch (page) {
+    case TFormType::pgCopy:
+      w.Notebook.SetPageIndex(page);
+      w.btnBack.Hide();
+      w.btnNext.Hide();
+      w.SetCaption(PageCaption(page, "ディスク"));
+      w.Progress.SetRange(0, 1000);
+      w.Progress.SetPosition(430);
+      w.LabelCopy.SetCaption(Format("データファイルを構築中(%d/%d)...", 430, 1000));
+      break;
+    case TFormType::pgDelete:
+      w.Notebook.SetPageIndex(page);
+      w.btnNext.Hide();
+      w.SetCaption(PageCaption(page, ""));
+      w.LabelDelTitle.SetCaption("物語 を削除しています");
+      w.LabelDel.SetCaption("ファイルを削除しています...");
+      break;
+    case TFormType::pgUninst:
+      w.CheckDelSave.Show();
+      break;
+    case TFormType::pgFile:
+    case TFormType::pgSelDir:
+    case TFormType::pgConfirm:
+      // As a person reaches them: discs chosen, two components ticked.
+      w.ShowPage(TFormType::pgMedia);
+      w.ShowPage(TFormType::pgFile);
+      w.CheckData.SetChecked(true);
+      w.CheckSound.SetChecked(true);
+      if (page != TFormType::pgFile) w.ShowPage(TFormType::pgSelDir);
+      if (page == TFormType::pgConfirm) w.ShowPage(page);
+      break;
+    case TFormType::pgExit:
+      // After the copy page, which hid Back and Next.
+      w.btnBack.Hide();
+      w.btnNext.Hide();
+      w.ShowPage(page);
+      break;
+    default:
+      if (page != w.CurrentPage()) w.ShowPage(page);
+      break;
+  }
+}
+
+}  // namespace
+}  // namespace zarn
+
+int main(int argc, char** argv) {
+  using namespace zarn;
+  std::string png, pageName;
+  int seconds = 0;
+  for (int i = 1; i < argc; ++i) {
+    std::string a = argv[i];
+    if (a == "--help" || a == "-h") return Usage(stdout, 0);
+    if (a == "--png" && i + 1 < argc) png = argv[++i];
+    else if (a == "--seconds" && i + 1 < argc) seconds = std::atoi(argv[++i]);
+    else if (pageName.empty() && a[0] != '-') pageName = a;
+    else return Usage(stderr, 2);
+  }
+  int page = -1;
+  for (int i = 0; i < TFormType::kPageCount; ++i)
+    if (pageName == kPages[i]) page = i;
+  if (page < 0) {
+    std::fprintf(stderr, "zarn-wizard-pages: unknown page '%s'\n", pageName.c_str());
+    return Usage(stderr, 2);
+  }
+  std::unique_ptr<Platform> platform = CreateHostPlatform();
+  try {
+    bool uninstall = page == TFormType::pgUninst || page == TFormType::pgDelete;
+    TZarnInstallSet settings = SampleSettings(uninstall);
+    TVrFileCollection archive(*platform);
+#ifdef _WIN32
+    if (!png.empty()) {
+      std::fputs("zarn-wizard-pages: --png is for the Linux build\n", stderr);
+      return 2;
+    }
+    std::unique_ptr<Backend> backend = CreateWin32Backend();
+    TApplication app(*platform, *backend);
+#else
+    if (png.empty()) {
+      std::fputs("zarn-wizard-pages: the Linux build needs --png FILE\n", stderr);
+      return 2;
+    }
+    TScriptedUser user;
+    HeadlessBackend backend(user);
+    TApplication app(*platform, backend);
+#endif
+    app.SetTitle(settings.GetSetupCaption());
+    TRunContext run{*platform, app, settings, uninstall ? nullptr : &archive, "", nullptr};
+    TFormType wizard(run, nullptr);
+    wizard.OnCloseQuery = nullptr;  // a look at the page: closing asks nothing
+    GoTo(wizard, page);
+#ifdef _WIN32
+    app.SetMainForm(&wizard);
+    if (seconds > 0) CloseAfter(wizard, static_cast<unsigned>(seconds) * 1000);
+    wizard.ShowModal();
+#else
+    (void)seconds;
+    TDIB picture;
+    RenderForm(wizard, picture);
+    SavePng(picture, png);
+#endif
+    return 0;
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "zarn-wizard-pages: %s\n", platform->SjisToUtf8(e.what()).c_str());
+    return 1;
+  }
+}
