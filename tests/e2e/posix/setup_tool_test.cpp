@@ -111,6 +111,36 @@ TEST_F(SetupTool, TheDemoMediumInstallsAndUninstalls) {
   UninstallAndCheck();
 }
 
+// On a Windows 9x system the program group lives in the user's own Start menu, and the
+// temporary copies are deleted at the next start through wininit.ini under their short names.
+TEST_F(SetupTool, TheDemoInstallsAndUninstallsOnWindows9x) {
+  ASSERT_EQ(Medium().status, 0);
+  Result r = Setup(u8"--program 'D:\\setup.exe' --auto --win9x");
+  ASSERT_EQ(r.status, 0) << r.out << r.err;
+  const std::string group = "C:\\WINDOWS\\Start Menu\\Programs\\物語デモ\\";
+  {
+    MachineOptions o;
+    o.root = Path("machine");
+    o.win9x = true;
+    EmulatedMachine m(o);
+    EXPECT_TRUE(m.FileExists(std::string(kDest) + "story.exe"));
+    EXPECT_TRUE(m.FileExists(group + "物語デモのアンインストール.lnk"));
+    EXPECT_FALSE(m.DirectoryExists(kGroup)) << "no group for all users on 9x";
+  }
+  r = Run("zarn-setup", "--root " + Quote(Path("machine")) +
+                            u8" --program 'C:\\Program Files\\Zarn\\物語デモ\\install.exe' --auto --win9x");
+  ASSERT_EQ(r.status, 0) << r.out << r.err;
+  MachineOptions o;
+  o.root = Path("machine");
+  o.win9x = true;
+  EmulatedMachine m(o);
+  EXPECT_FALSE(m.DirectoryExists(kDest));
+  EXPECT_FALSE(m.DirectoryExists(group));
+  std::string wininit = Get(m, "C:\\WINDOWS\\wininit.ini");
+  EXPECT_EQ(wininit, "[rename]\r\nNUL=C:\\WINDOWS\\TEMP\\~ZINST~1.EXE\r\nNUL=C:\\WINDOWS\\TEMP\\~ZINST~1.EXE\r\n")
+      << wininit;
+}
+
 TEST_F(SetupTool, EveryFormOfTheMediumInstalls) {
   // A program image the resource can be written into.
   std::ofstream(Path("setup.exe"), std::ios::binary) << testing::TestProgram();
