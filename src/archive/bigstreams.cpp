@@ -152,8 +152,8 @@ TQxBigFileStream::Part& TQxBigFileStream::WritablePart(int i) {
   return parts_[static_cast<size_t>(i)];
 }
 
-int64_t TQxBigFileStream::Write(const void* buffer, int64_t count) {
-  const uint8_t* p = static_cast<const uint8_t*>(buffer);
+template <class Put>
+int64_t TQxBigFileStream::WriteParts(int64_t count, Put put) {
   int64_t result = 0;
   int i = static_cast<int>(position_ / partSize_);
   while (count > 0) {
@@ -161,22 +161,19 @@ int64_t TQxBigFileStream::Write(const void* buffer, int64_t count) {
     int64_t at = position_ % partSize_;
     SeekPart(part, at);
     int64_t n = std::min(partSize_ - at, count);
-    if (part.stream->Write(p, n) != n) throw EWriteError(Format("ファイル %s に書き込めません", PartName(i)));
+    put(part, i, n);
     part.size = std::max(part.size, at + n);
     result += n;
     position_ += n;
-    p += n;
     ++i;
     count -= n;
   }
   return result;
 }
 
-int64_t TQxBigFileStream::Read(void* buffer, int64_t count) {
-  uint8_t* p = static_cast<uint8_t*>(buffer);
+template <class Get>
+int64_t TQxBigFileStream::ReadParts(int64_t count, bool strict, Get get) {
   int64_t result = 0;
-  int64_t size = GetSize();
-  if (count > size - position_) count = size - position_;
   int i = static_cast<int>(position_ / partSize_);
   while (count > 0 && i < PartCount()) {
     Part& part = parts_[static_cast<size_t>(i)];
@@ -184,17 +181,35 @@ int64_t TQxBigFileStream::Read(void* buffer, int64_t count) {
     int64_t n = std::min(part.size - at, count);
     if (n <= 0) break;
     SeekPart(part, at);
-    int64_t got = part.stream->Read(p, n);
+    int64_t got = get(part, n);
     if (got > 0) {
       result += got;
       position_ += got;
-      p += got;
     }
     if (got != n) break;  // the file changed under us or the system failed
     ++i;
     count -= n;
   }
+  if (strict && count > 0) ShortRead();
   return result;
+}
+
+int64_t TQxBigFileStream::Write(const void* buffer, int64_t count) {
+  const uint8_t* p = static_cast<const uint8_t*>(buffer);
+  return WriteParts(count, [&](Part& part, int i, int64_t n) {
+    if (part.stream->Write(p, n) != n) throw EWriteError(Format("ファイル %s に書き込めません", PartName(i)));
+    p += n;
+  });
+}
+
+int64_t TQxBigFileStream::Read(void* buffer, int64_t count) {
+  uint8_t* p = static_cast<uint8_t*>(buffer);
+  count = std::min(count, GetSize() - position_);
+  return ReadParts(count, false, [&](Part& part, int64_t n) {
+    int64_t got = part.stream->Read(p, n);
+    if (got > 0) p += got;
+    return got;
+  });
 }
 
 int64_t TQxBigFileStream::CopyFromStream(TStream& source, int64_t count) {
@@ -202,41 +217,12 @@ int64_t TQxBigFileStream::CopyFromStream(TStream& source, int64_t count) {
     source.SetPosition(0);
     count = source.Size();
   }
-  int64_t result = 0;
-  int i = static_cast<int>(position_ / partSize_);
-  while (count > 0) {
-    Part& part = WritablePart(i);
-    int64_t at = position_ % partSize_;
-    SeekPart(part, at);
-    int64_t n = std::min(partSize_ - at, count);
-    CopyStream(*part.stream, source, n);
-    part.size = std::max(part.size, at + n);
-    result += n;
-    position_ += n;
-    ++i;
-    count -= n;
-  }
-  return result;
+  return WriteParts(count, [&](Part& part, int, int64_t n) { CopyStream(*part.stream, source, n); });
 }
 
 int64_t TQxBigFileStream::CopyToStream(TStream& dest, int64_t count) {
-  int64_t result = 0;
-  int64_t size = GetSize();
-  if (count > size - position_) ShortRead();
-  int i = static_cast<int>(position_ / partSize_);
-  while (count > 0 && i < PartCount()) {
-    Part& part = parts_[static_cast<size_t>(i)];
-    int64_t at = position_ % partSize_;
-    int64_t n = std::min(part.size - at, count);
-    if (n <= 0) ShortRead();
-    SeekPart(part, at);
-    CopyStream(dest, *part.stream, n);
-    result += n;
-    position_ += n;
-    ++i;
-    count -= n;
-  }
-  return result;
+  if (count > GetSize() - position_) ShortRead();
+  return ReadParts(count, true, [&](Part& part, int64_t n) { return CopyStream(dest, *part.stream, n); });
 }
 
 int64_t TQxBigFileStream::CopyFromBig(TQxBigStream& source, int64_t count) {
@@ -244,49 +230,23 @@ int64_t TQxBigFileStream::CopyFromBig(TQxBigStream& source, int64_t count) {
     source.MoveTo(0);
     count = source.GetSize();
   }
-  auto* fileSource = dynamic_cast<TQxBigFileStream*>(&source);
   if (count > source.GetSize() - source.Tell()) ShortRead();
+  auto* fileSource = dynamic_cast<TQxBigFileStream*>(&source);
   std::vector<uint8_t> buffer;
-  int64_t result = 0;
-  int i = static_cast<int>(position_ / partSize_);
-  while (count > 0) {
-    Part& part = WritablePart(i);
-    int64_t at = position_ % partSize_;
-    SeekPart(part, at);
-    int64_t c = std::min(partSize_ - at, count);
+  return WriteParts(count, [&](Part& part, int i, int64_t n) {
     if (fileSource) {
       // Part file to part file, never crossing a part boundary on either side.
-      int64_t left = c;
-      while (left > 0) {
-        int j = static_cast<int>(fileSource->position_ / fileSource->partSize_);
-        if (j >= fileSource->PartCount()) ShortRead();
-        Part& from = fileSource->parts_[static_cast<size_t>(j)];
-        int64_t fromAt = fileSource->position_ % fileSource->partSize_;
-        int64_t s = std::min({fileSource->partSize_ - fromAt, from.size - fromAt, left});
-        if (s <= 0) ShortRead();
-        fileSource->SeekPart(from, fromAt);
-        CopyStream(*part.stream, *from.stream, s);
-        fileSource->position_ += s;
-        left -= s;
-      }
-    } else {
-      if (buffer.empty()) buffer.resize(static_cast<size_t>(std::min(bufferSize_, count)));
-      int64_t left = c;
-      while (left > 0) {
-        int64_t z = std::min(static_cast<int64_t>(buffer.size()), left);
-        if (source.Read(buffer.data(), z) != z) ShortRead();
-        if (part.stream->Write(buffer.data(), z) != z)
-          throw EWriteError(Format("ファイル %s に書き込めません", PartName(i)));
-        left -= z;
-      }
+      fileSource->ReadParts(n, true, [&](Part& from, int64_t s) { return CopyStream(*part.stream, *from.stream, s); });
+      return;
     }
-    part.size = std::max(part.size, at + c);
-    result += c;
-    position_ += c;
-    ++i;
-    count -= c;
-  }
-  return result;
+    if (buffer.empty()) buffer.resize(static_cast<size_t>(std::min(bufferSize_, count)));
+    for (int64_t left = n; left > 0;) {
+      int64_t z = std::min(static_cast<int64_t>(buffer.size()), left);
+      if (source.Read(buffer.data(), z) != z) ShortRead();
+      if (part.stream->Write(buffer.data(), z) != z) throw EWriteError(Format("ファイル %s に書き込めません", PartName(i)));
+      left -= z;
+    }
+  });
 }
 
 // ---- TQxBigMemoryStream

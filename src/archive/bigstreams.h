@@ -87,6 +87,15 @@ class TQxBigFileStream : public TQxBigStream {
   Part& WritablePart(int i);
   // Positions part i's stream at `offset`.
   void SeekPart(Part& part, int64_t offset);
+  // Writes `count` bytes from the position on, part by part, the parts made or grown as
+  // needed: put(part, i, n) writes n bytes at part i's current place.
+  template <class Put>
+  int64_t WriteParts(int64_t count, Put put);
+  // Reads up to `count` bytes from the position on, part by part: get(part, n) reads n
+  // bytes at the part's current place and answers how many it got. At the end of the
+  // data or on a short read it stops, or raises a read error when `strict`.
+  template <class Get>
+  int64_t ReadParts(int64_t count, bool strict, Get get);
 
   Platform& platform_;
   std::string fileName_;
