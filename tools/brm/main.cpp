@@ -11,6 +11,7 @@
 #include "platform/hostpath.h"
 #include "platform/platform.h"
 #include "runtime/error.h"
+#include "toolmain.h"
 
 namespace zarn {
 namespace brm {
@@ -41,11 +42,8 @@ const char kInfoUsage[] =
     "\n"
     "Exit status: 0 on success, 2 on bad usage or a missing or damaged picture.\n";
 
-struct Failure {
-  std::string message;  // UTF-8
-};
-
-bool IsHelp(const std::string& a) { return a == "--help" || a == "-h"; }
+using tools::Failure;
+using tools::IsHelp;
 
 int32_t ParseInt(const std::string& option, const std::string& text) {
   try {
@@ -235,42 +233,11 @@ int Info(Platform& platform, const std::vector<std::string>& args) {
   return 0;
 }
 
-std::string OneLine(std::string s) {
-  for (char& c : s)
-    if (c == '\r' || c == '\n') c = ' ';
-  return s;
-}
-
-int Run(int argc, char** argv) {
-  std::vector<std::string> args(argv + 1, argv + argc);
-  if (args.empty()) {
-    std::cerr << kUsage;
-    return 2;
-  }
-  if (IsHelp(args[0])) {
-    std::cout << kUsage;
-    return 0;
-  }
-  std::unique_ptr<Platform> platform;
-  try {
-    platform = CreateHostPlatform();
-    std::vector<std::string> rest(args.begin() + 1, args.end());
-    if (args[0] == "png") return Png(*platform, rest);
-    if (args[0] == "info") return Info(*platform, rest);
-    throw Failure{"unknown command " + args[0] + " (see 'zarn-brm --help')"};
-  } catch (const Failure& f) {
-    std::cerr << "zarn-brm: " << OneLine(f.message) << "\n";
-  } catch (const EZarnError& e) {
-    std::string m = platform ? platform->SjisToUtf8(e.Message()) : e.Message();
-    std::cerr << "zarn-brm: " << OneLine(m) << "\n";
-  } catch (const std::exception& e) {
-    std::cerr << "zarn-brm: " << OneLine(e.what()) << "\n";
-  }
-  return 2;
-}
-
 }  // namespace
 }  // namespace brm
 }  // namespace zarn
 
-int main(int argc, char** argv) { return zarn::brm::Run(argc, argv); }
+int main(int argc, char** argv) {
+  using namespace zarn;
+  return tools::RunCommands("zarn-brm", brm::kUsage, argc, argv, {{"png", brm::Png}, {"info", brm::Info}});
+}

@@ -10,6 +10,7 @@
 #include "platform/platform.h"
 #include "record_json.h"
 #include "runtime/error.h"
+#include "toolmain.h"
 #include "settings/installset.h"
 
 namespace zarn {
@@ -45,19 +46,8 @@ const char kMakeUsage[] =
     "\n"
     "Exit status: 0 on success, 2 on bad usage, bad JSON or a file that cannot be written.\n";
 
-// A failure the user is told about in one line.
-struct Failure {
-  std::string message;  // UTF-8
-};
-
-// Messages of the program are Shift-JIS; the terminal gets UTF-8 on one line.
-std::string OneLine(std::string s) {
-  for (char& c : s)
-    if (c == '\r' || c == '\n') c = ' ';
-  return s;
-}
-
-bool IsHelp(const std::string& a) { return a == "--help" || a == "-h"; }
+using tools::Failure;
+using tools::IsHelp;
 
 int Dump(Platform& platform, const std::vector<std::string>& args) {
   std::string file;
@@ -141,36 +131,12 @@ int Make(Platform& platform, const std::vector<std::string>& args) {
   return 0;
 }
 
-int Run(int argc, char** argv) {
-  std::vector<std::string> args(argv + 1, argv + argc);
-  if (args.empty()) {
-    std::cerr << kUsage;
-    return 2;
-  }
-  if (IsHelp(args[0])) {
-    std::cout << kUsage;
-    return 0;
-  }
-  std::unique_ptr<Platform> platform;
-  try {
-    platform = CreateHostPlatform();
-    std::vector<std::string> rest(args.begin() + 1, args.end());
-    if (args[0] == "dump") return Dump(*platform, rest);
-    if (args[0] == "make") return Make(*platform, rest);
-    throw Failure{"unknown command " + args[0] + " (see 'zarn-instdat --help')"};
-  } catch (const Failure& f) {
-    std::cerr << "zarn-instdat: " << OneLine(f.message) << "\n";
-  } catch (const EZarnError& e) {
-    std::string m = platform ? platform->SjisToUtf8(e.Message()) : e.Message();
-    std::cerr << "zarn-instdat: " << OneLine(m) << "\n";
-  } catch (const std::exception& e) {
-    std::cerr << "zarn-instdat: " << OneLine(e.what()) << "\n";
-  }
-  return 2;
-}
-
 }  // namespace
 }  // namespace instdat
 }  // namespace zarn
 
-int main(int argc, char** argv) { return zarn::instdat::Run(argc, argv); }
+int main(int argc, char** argv) {
+  using namespace zarn;
+  return tools::RunCommands("zarn-instdat", instdat::kUsage, argc, argv,
+                            {{"dump", instdat::Dump}, {"make", instdat::Make}});
+}
