@@ -192,9 +192,7 @@ TEST_F(WizardInstall, FullKindCopiesSoundAndMovieWhateverTheirCase) {
 TEST_F(WizardInstall, AbortConfirmedWhileCopyingStopsBeforeTheNextFile) {
   WriteMedium(medium, settings, GameMembers(), {{"game.exe", "MZ"}, {"install.exe", "MZ setup"}});
   user.Click("btnNext");
-  user.Type("EditDir", WithoutBackslash(dest));
-  user.Click("btnNext");
-  user.Click("btnNext");
+  ChooseDestAndInstall();
   user.Click("btnAbort").DuringWork(2);  // at the first file
   user.Answer(mrNo).Expect(mtConfirmation, "インストールを中断しますか？");
   user.Click("btnAbort").DuringWork();  // at the second file
@@ -219,9 +217,7 @@ TEST_F(WizardInstall, AbortConfirmedWhileBuildingLeavesNoRecord) {
   WriteMedium(medium, settings, ManyMembers(), {});
   user.Check("CheckData");
   user.Click("btnNext");
-  user.Type("EditDir", WithoutBackslash(dest));
-  user.Click("btnNext");
-  user.Click("btnNext");
+  ChooseDestAndInstall();
   user.Do("building", [](TForm& f) {
     EXPECT_EQ(static_cast<TFormType&>(f).LabelCopy.Caption(), "データファイルを構築中(10/13)...");
     static_cast<TFormType&>(f).btnAbort.UserClick();
@@ -238,9 +234,7 @@ TEST_F(WizardInstall, AbortConfirmedWhileVerifying) {
   WriteMedium(medium, settings, ManyMembers(), {});
   user.Check("CheckData");
   user.Click("btnNext");
-  user.Type("EditDir", WithoutBackslash(dest));
-  user.Click("btnNext");
-  user.Click("btnNext");
+  ChooseDestAndInstall();
   user.Do("verifying", [](TForm& f) {
     auto& w = static_cast<TFormType&>(f);
     EXPECT_EQ(w.LabelCopyCap.Caption(), "データファイルをチェックしています");
@@ -262,9 +256,7 @@ TEST_F(WizardInstall, ADamagedDataFileFailsVerification) {
   FlipByte(medium + "game.dat", bytes.first + bytes.second - 1);
   user.Check("CheckData");
   user.Click("btnNext");
-  user.Type("EditDir", WithoutBackslash(dest));
-  user.Click("btnNext");
-  user.Click("btnNext");
+  ChooseDestAndInstall();
   user.Answer(mrOk).Expect(mtWarning,
                            "ファイルの内容が正しくありません\r\nインストールしなおしてください\r\n何度も失敗する場合は、"
                            "スキャンディスクを実行して\r\nハードディスクに異常がないか調べてください");
@@ -305,9 +297,7 @@ TEST_F(WizardInstall, TwoDiscsPromptUntilTheSecondIsIn) {
   user.Click("btnNext");
   user.Check("CheckData");
   user.Click("btnNext");
-  user.Type("EditDir", WithoutBackslash(dest));
-  user.Click("btnNext");
-  user.Click("btnNext");
+  ChooseDestAndInstall();
   user.Answer(mrOk).Expect(mtInformation, "ディスク2を入れてからOKをクリックしてください");
   user.Answer(mrAbort).Expect(mtInformation, "ディスク2を入れてからOKをクリックしてください");
   user.Answer(mrNo).Expect(mtConfirmation, "インストールを中断しますか？");
@@ -335,9 +325,7 @@ TEST_F(WizardInstall, AbandoningTheDiscPromptEndsTheInstall) {
   WriteMedium(medium, settings, {{"data\\one.txt", "disc one"}}, {});
   user.Click("btnNext");
   user.Click("btnNext");
-  user.Type("EditDir", WithoutBackslash(dest));
-  user.Click("btnNext");
-  user.Click("btnNext");
+  ChooseDestAndInstall();
   user.Answer(mrAbort).Expect(mtInformation, "ディスク2を入れてからOKをクリックしてください");
   user.Answer(mrYes).Expect(mtConfirmation, "インストールを中断しますか？");
   EXPECT_EQ(RunInstall(), mrAbort);
@@ -356,9 +344,7 @@ TEST_F(WizardInstall, AnotherGamesDiscIsNotTakenForTheNextDisc) {
   };
   user.Click("btnNext");
   user.Click("btnNext");
-  user.Type("EditDir", WithoutBackslash(dest));
-  user.Click("btnNext");
-  user.Click("btnNext");
+  ChooseDestAndInstall();
   user.Answer(mrOk);
   user.Answer(mrAbort).Expect(mtInformation, "ディスク2を入れてからOKをクリックしてください");
   user.Answer(mrYes);
@@ -369,9 +355,7 @@ TEST_F(WizardInstall, AnotherGamesDiscIsNotTakenForTheNextDisc) {
 TEST_F(WizardInstall, AReinstallRebuildsTheDataFileFromScratch) {
   settings.InstallKind = ikFull;
   WriteMedium(medium, settings, GameMembers(), {{"game.exe", "MZ"}, {"install.exe", "MZ setup"}});
-  user.Type("EditDir", WithoutBackslash(dest));
-  user.Click("btnNext");
-  user.Click("btnNext");
+  ChooseDestAndInstall();
   ScriptClose();
   ASSERT_EQ(RunInstall(), mrOk);
   // Leftovers of a larger data file.
@@ -396,9 +380,7 @@ TEST_F(WizardInstall, AReinstallRebuildsTheDataFileFromScratch) {
 TEST_F(WizardInstall, UpdatesOfAFolderInstallationKeepTheOriginalProjectOnce) {
   settings.InstallKind = ikFull;
   WriteMedium(medium, settings, GameMembers(), {{"game.exe", "MZ"}, {"install.exe", "MZ setup"}});
-  user.Type("EditDir", WithoutBackslash(dest));
-  user.Click("btnNext");
-  user.Click("btnNext");
+  ChooseDestAndInstall();
   ScriptClose();
   ASSERT_EQ(RunInstall(), mrOk);
 
@@ -472,9 +454,7 @@ TEST_F(WizardInstall, ASeparateFileWithAWrongChecksumIsNotWritten) {
   WriteMedium(medium, settings, {{"a.txt", "fine", kOldDate, true}, {"b.txt", "damaged", kOldDate, true}}, {});
   DamageRecordedCRC(medium + "game.dat", 1);
   user.Click("btnNext");
-  user.Type("EditDir", WithoutBackslash(dest));
-  user.Click("btnNext");
-  user.Click("btnNext");
+  ChooseDestAndInstall();
   user.AcceptError("ファイルが壊れています");
   user.Do("stays on the copy page with only abort", [](TForm& f) {
     auto& w = static_cast<TFormType&>(f);

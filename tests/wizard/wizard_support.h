@@ -190,6 +190,13 @@ class WizardFixture : public ::testing::Test {
   }
 
   // Installs from a medium folder, reading its install.dat as the launcher does.
+  // The folder and confirm pages as a person passes them: the destination typed, then
+  // Next twice (the second is "インストール").
+  void ChooseDestAndInstall() {
+    user.Type("EditDir", WithoutBackslash(dest));
+    user.Click("btnNext");
+    user.Click("btnNext");
+  }
   int RunInstall(const std::string& from = "") {
     std::string folder = from.empty() ? medium : from;
     settings = TZarnInstallSet();
