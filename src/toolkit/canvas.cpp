@@ -57,8 +57,9 @@ void TPictureCanvas::FillRect(const TRect& r, TColor color) {
 void TPictureCanvas::TextOut(int x, int y, const std::string& text, const TRect& clip) {
   // Characters take the cells of BoxTextExtent. A box lies one pixel inside its cell,
   // with a gap above and below, so where a text starts and how long it is shows.
-  TRect visible = Visible(OffsetRect(clip, originX_, originY_));
-  if (!Prepare(OffsetRect(clip, originX_, originY_))) return;
+  TRect deviceClip = OffsetRect(clip, originX_, originY_);
+  if (!Prepare(deviceClip)) return;
+  TRect visible = Visible(deviceClip);
   TDIBCanvas& canvas = target_.Canvas();
   TGlyphFont* glyphs = glyphs_ && glyphs_->Available() ? glyphs_ : nullptr;
   int half = std::max(font.height / 2, 1);
@@ -71,9 +72,12 @@ void TPictureCanvas::TextOut(int x, int y, const std::string& text, const TRect&
       w = 2 * half;
       ++i;
     }
-    const TGlyphMask* mask = glyphs ? glyphs->Glyph(text.substr(start, i + 1 - start), w, font.height, font.bold) : nullptr;
-    if (mask) BlendGlyph(originX_ + cx, originY_ + y, *mask, visible);
-    else if (c != ' ') canvas.FillRect({cx + 1, y + 2, cx + w - 1, y + font.height - 1}, font.color);
+    const TGlyphMask* mask =
+        glyphs ? glyphs->Glyph(text.substr(start, i + 1 - start), w, font.height, font.bold) : nullptr;
+    if (mask)
+      BlendGlyph(originX_ + cx, originY_ + y, *mask, visible);
+    else if (c != ' ')
+      canvas.FillRect({cx + 1, y + 2, cx + w - 1, y + font.height - 1}, font.color);
     cx += w;
   }
 }
@@ -98,10 +102,11 @@ void TPictureCanvas::BlendGlyph(int x, int y, const TGlyphMask& mask, const TRec
         p[1] = static_cast<uint8_t>(mix(p[1], GreenOf(ink), a));
         p[2] = static_cast<uint8_t>(mix(p[2], RedOf(ink), a));
       } else {
+        // Other formats go through colours; the picture's canvas still has the origin.
         TColor under = target_.PixelColor(target_.ReadPixel(px, py));
-        canvas.FillRect(Bounds(px - originX_, py - originY_, 1, 1), RGBColor(mix(RedOf(under), RedOf(ink), a),
-                                                       mix(GreenOf(under), GreenOf(ink), a),
-                                                       mix(BlueOf(under), BlueOf(ink), a)));
+        TColor mixed = RGBColor(mix(RedOf(under), RedOf(ink), a), mix(GreenOf(under), GreenOf(ink), a),
+                                mix(BlueOf(under), BlueOf(ink), a));
+        canvas.FillRect(Bounds(px - originX_, py - originY_, 1, 1), mixed);
       }
     }
   }
