@@ -18,6 +18,7 @@
 #include "runtime/error.h"
 #include "runtime/sjis.h"
 #include "settings/paths.h"
+#include "toolkit/headless/glyphs.h"
 
 namespace zarn {
 namespace setuptool {
@@ -178,7 +179,12 @@ int Main(int argc, char** argv) {
     return 2;
   }
   std::filesystem::create_directories(o.root);
-  if (!o.choices.screenshots.empty()) std::filesystem::create_directories(o.choices.screenshots);
+  if (!o.choices.screenshots.empty()) {
+    std::filesystem::create_directories(o.choices.screenshots);
+    if (!TGlyphFont::Default().Available())
+      std::cerr << "zarn-setup: no font at " << TGlyphFont::DefaultPath()
+                << " (set ZARN_HEADLESS_FONT): texts in the pictures are drawn as boxes\n";
+  }
 
   MachineOptions mo;
   mo.root = o.root;
