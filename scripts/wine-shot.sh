@@ -81,18 +81,8 @@ if ! flock -w 1200 4; then
   exit 2
 fi
 
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$display_file" >/dev/null 2>&1 &
-xvfb_pid=$!
-for _ in $(seq 1 100); do
-  [ -s "$display_file" ] && break
-  kill -0 "$xvfb_pid" 2>/dev/null || break
-  sleep 0.1
-done
-if [ ! -s "$display_file" ]; then
-  echo "wine-shot: the virtual display did not start" >&2
-  exit 2
-fi
-export DISPLAY=":$(tr -dc 0-9 <"$display_file")"
+source "$root/tests/wine/display.sh"
+start_display wine-shot "$display_file"
 
 wine "$exe" "$@" >/dev/null 2>&1 &
 wine_pid=$!

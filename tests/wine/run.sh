@@ -67,19 +67,8 @@ if ! flock -w "$run_timeout" 4; then
 fi
 locked=1
 
-# A display of our own; Xvfb picks a free number itself, so parallel runs do not collide.
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$display_file" >/dev/null 2>&1 &
-xvfb_pid=$!
-for _ in $(seq 1 100); do
-  [ -s "$display_file" ] && break
-  if ! kill -0 "$xvfb_pid" 2>/dev/null; then break; fi
-  sleep 0.1
-done
-if [ ! -s "$display_file" ]; then
-  echo "run.sh: the virtual display did not start" >&2
-  exit 2
-fi
-export DISPLAY=":$(tr -dc 0-9 <"$display_file")"
+source "$(dirname "$0")/display.sh"
+start_display run.sh "$display_file"
 
 # Font substitutes: the dialog fonts of a Japanese Windows map to IPAGothic. Written as a
 # UTF-16 registry file, so the Japanese font names survive any host locale.

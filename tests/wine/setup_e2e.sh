@@ -112,15 +112,8 @@ timeout 60 wine reg add 'HKLM\Software\Wine\Drives' /v 'd:' /d cdrom /f >/dev/nu
   { echo "setup_e2e: the drive type of D: could not be set" >&2; exit 2; }
 timeout 30 wineserver -w >/dev/null 2>&1 || true
 
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$display_file" >/dev/null 2>&1 &
-xvfb_pid=$!
-for _ in $(seq 1 100); do
-  [ -s "$display_file" ] && break
-  kill -0 "$xvfb_pid" 2>/dev/null || break
-  sleep 0.1
-done
-[ -s "$display_file" ] || { echo "setup_e2e: the virtual display did not start" >&2; exit 2; }
-export DISPLAY=":$(tr -dc 0-9 <"$display_file")"
+source "$here/display.sh"
+start_display setup_e2e "$display_file"
 
 # ---- driving
 # The id of the visible window whose title is exactly $1, waited for.
