@@ -11,12 +11,9 @@
 #include "runtime/error.h"
 #include "runtime/sjis.h"
 #include "settings/installset.h"
+#include "toolkit/formviewer.h"
 #include "toolkit/forms.h"
-#include "toolkit/headless/headless.h"
 #include "wizard/insttype.h"
-#ifdef _WIN32
-#include "toolkit/win32/win32_backend.h"
-#endif
 
 namespace zarn {
 namespace {
@@ -135,42 +132,23 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "zarn-wizard-pages: unknown page '%s'\n", pageName.c_str());
     return Usage(stderr, 2);
   }
+  if (std::string problem = FormViewerUsageError(png); !problem.empty()) {
+    std::fprintf(stderr, "%s: %s\n", "zarn-wizard-pages", problem.c_str());
+    return 2;
+  }
   std::unique_ptr<Platform> platform = CreateHostPlatform();
   try {
     bool uninstall = page == TFormType::pgUninst || page == TFormType::pgDelete;
     TZarnInstallSet settings = SampleSettings(uninstall);
     TVrFileCollection archive(*platform);
-#ifdef _WIN32
-    if (!png.empty()) {
-      std::fputs("zarn-wizard-pages: --png is for the Linux build\n", stderr);
-      return 2;
-    }
-    std::unique_ptr<Backend> backend = CreateWin32Backend();
-    TApplication app(*platform, *backend);
-#else
-    if (png.empty()) {
-      std::fputs("zarn-wizard-pages: the Linux build needs --png FILE\n", stderr);
-      return 2;
-    }
-    TScriptedUser user;
-    HeadlessBackend backend(user);
-    TApplication app(*platform, backend);
-#endif
+    TFormViewer viewer(*platform, png, "zarn-wizard-pages");
+    TApplication& app = viewer.App();
     app.SetTitle(settings.GetSetupCaption());
     TRunContext run{*platform, app, settings, uninstall ? nullptr : &archive, "", nullptr};
     TFormType wizard(run, nullptr);
     wizard.OnCloseQuery = nullptr;  // a look at the page: closing asks nothing
     GoTo(wizard, page);
-#ifdef _WIN32
-    app.SetMainForm(&wizard);
-    if (seconds > 0) CloseAfter(wizard, static_cast<unsigned>(seconds) * 1000);
-    wizard.ShowModal();
-#else
-    (void)seconds;
-    TDIB picture;
-    RenderForm(wizard, picture);
-    SavePng(picture, png);
-#endif
+    viewer.Show(wizard, seconds);
     return 0;
   } catch (const std::exception& e) {
     std::fprintf(stderr, "zarn-wizard-pages: %s\n", platform->SjisToUtf8(e.what()).c_str());

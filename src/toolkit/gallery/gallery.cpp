@@ -9,6 +9,7 @@
 
 #include "platform/platform.h"
 #include "runtime/error.h"
+#include "toolkit/formviewer.h"
 #include "toolkit/forms.h"
 #include "toolkit/headless/headless.h"
 #include "toolkit/pictures.h"
@@ -166,36 +167,17 @@ int main(int argc, char** argv) {
     else if (a == "--seconds" && i + 1 < argc) seconds = std::atoi(argv[++i]);
     else return Usage(stderr, 2);
   }
+  if (std::string problem = FormViewerUsageError(png); !problem.empty()) {
+    std::fprintf(stderr, "%s: %s\n", "toolkit-gallery", problem.c_str());
+    return 2;
+  }
   try {
     std::unique_ptr<Platform> platform = CreateHostPlatform();
-#ifdef _WIN32
-    if (!png.empty()) {
-      std::fputs("toolkit-gallery: --png is for the Linux build\n", stderr);
-      return 2;
-    }
-    std::unique_ptr<Backend> backend = CreateWin32Backend();
-    TApplication app(*platform, *backend);
-    app.SetTitle("ツールキットの見本");
-    TGalleryForm form(app);
-    app.SetMainForm(&form);
-    if (seconds > 0) CloseAfter(form, static_cast<unsigned>(seconds) * 1000);
-    form.ShowModal();
+    TFormViewer viewer(*platform, png, "toolkit-gallery");
+    viewer.App().SetTitle("ツールキットの見本");
+    TGalleryForm form(viewer.App());
+    viewer.Show(form, seconds);
     return 0;
-#else
-    (void)seconds;
-    if (png.empty()) {
-      std::fputs("toolkit-gallery: the Linux build needs --png FILE\n", stderr);
-      return 2;
-    }
-    TScriptedUser user;
-    HeadlessBackend backend(user);
-    TApplication app(*platform, backend);
-    TGalleryForm form(app);
-    TDIB picture;
-    RenderForm(form, picture);
-    SavePng(picture, png);
-    return 0;
-#endif
   } catch (const std::exception& e) {
     std::fprintf(stderr, "toolkit-gallery: %s\n", e.what());
     return 1;
