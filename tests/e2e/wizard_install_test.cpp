@@ -659,6 +659,22 @@ TEST_F(WizardInstall, AFileThatCannotBeCopiedIsNamedAndNotRecorded) {
   EXPECT_EQ(RegValue("InstallPath"), "<none>");
 }
 
+// A plain file whose folder cannot be made (a file stands in its place) ends the job with
+// a warning and the window closing as OK, nothing recorded.
+TEST_F(WizardInstall, AFolderThatCannotBeMadeEndsTheCopyWithAWarning) {
+  settings.DiscFiles.Add("Sound\\BGM01.WAV");
+  WriteMedium(medium, settings, {}, {{"game.exe", "MZ"}, {"install.exe", "MZ setup"}, {"Sound\\BGM01.WAV", "RIFF"}});
+  Put(dest + "Sound", "a file, not a folder");
+  user.Check("CheckSound");
+  user.Click("btnNext");
+  ChooseDestAndInstall();
+  user.Answer(mrOk).Expect(mtWarning, "ディレクトリを作成できませんでした");
+  EXPECT_EQ(RunInstall(), mrOk);
+  EXPECT_EQ(Get(dest + "Sound"), "a file, not a folder");
+  EXPECT_FALSE(Exists(dest + "install.dat"));
+  EXPECT_EQ(RegValue("InstallPath"), "<none>");
+}
+
 }  // namespace
 }  // namespace testing
 }  // namespace zarn
