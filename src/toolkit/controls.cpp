@@ -1,6 +1,7 @@
 #include "toolkit/controls.h"
 
 #include <algorithm>
+#include <cmath>
 
 #include "platform/platform.h"
 #include "runtime/error.h"
@@ -293,6 +294,18 @@ void PaintCaption(TCanvas& canvas, const TControl& c, int x, int y, bool centre)
   canvas.TextOut(x, y, text, c.ClientRect());
 }
 
+// A filled disc of `diameter` pixels with its bounding square's top left at (x, y), drawn
+// as one span per row.
+void FillDisc(TCanvas& canvas, int x, int y, int diameter, TColor color) {
+  const double r = diameter / 2.0;
+  for (int row = 0; row < diameter; ++row) {
+    double dy = row + 0.5 - r;
+    double half = std::sqrt(std::max(0.0, r * r - dy * dy));
+    int left = static_cast<int>(std::lround(r - half)), right = static_cast<int>(std::lround(r + half));
+    if (right > left) canvas.FillRect({x + left, y + row, x + right, y + row + 1}, color);
+  }
+}
+
 void PaintSunkenBox(TCanvas& canvas, const TControl& c, TColor fill) {
   canvas.FillRect(c.ClientRect(), fill);
   canvas.Frame3D(c.ClientRect(), clBtnShadow, clBtnHighlight);
@@ -381,10 +394,11 @@ void TRadioButton::SetChecked(bool v) {
 }
 
 void TRadioButton::Paint(TCanvas& canvas) {
+  // A round button: a grey ring, the field inside, and a dot when chosen.
   int top = (Height() - 12) / 2;
-  canvas.FillRect(Bounds(1, top + 1, 10, 10), EffectivelyEnabled() ? clWindow : clBtnFace);
-  canvas.Frame3D(Bounds(0, top, 12, 12), clBtnShadow, clBtnHighlight);
-  if (checked_) canvas.FillRect(Bounds(4, top + 4, 4, 4), clWindowText);
+  FillDisc(canvas, 0, top, 12, clBtnShadow);
+  FillDisc(canvas, 1, top + 1, 10, EffectivelyEnabled() ? clWindow : clBtnFace);
+  if (checked_) FillDisc(canvas, 4, top + 4, 4, clWindowText);
   PaintCaption(canvas, *this, 17, (Height() - Font().height) / 2, false);
 }
 

@@ -118,6 +118,25 @@ TEST_F(RenderTest, BevelDrawsItsTopLine) {
   EXPECT_EQ(At(50, 45), clBtnFace);
 }
 
+// A radio button is round: its corners show the form, its ring is grey, and the chosen
+// one has a dot in the middle that the other lacks.
+TEST_F(RenderTest, RadioButtonsAreRoundWithADotWhenChosen) {
+  TRadioButton first(form, "RadioDiskAll");
+  first.SetBounds(0, 0, 60, 12);
+  TRadioButton second(form, "RadioDiskThis");
+  second.SetBounds(0, 20, 60, 12);
+  first.SetChecked(true);
+  RenderForm(form, picture, kBoxText);
+  for (int top : {0, 20}) {
+    EXPECT_EQ(At(0, top), clBtnFace) << top;       // corner outside the ring
+    EXPECT_EQ(At(11, top + 11), clBtnFace) << top;
+    EXPECT_EQ(At(0, top + 6), clBtnShadow) << top;  // the ring's left edge
+    EXPECT_EQ(At(3, top + 3), clWindow) << top;     // the field
+  }
+  EXPECT_EQ(At(5, 5), clWindowText);
+  EXPECT_EQ(At(5, 25), clWindow);
+}
+
 TEST_F(RenderTest, SavedPngHasTheSignatureAndSize) {
 #if defined(_WIN32)
   GTEST_SKIP() << "PNG files are written on Linux only";
