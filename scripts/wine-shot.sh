@@ -61,15 +61,13 @@ export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 xvfb_pid=
 wine_pid=
 display_file=$(mktemp)
+source "$root/tests/wine/display.sh"
 cleanup() {
   if [ -n "$wine_pid" ]; then kill "$wine_pid" 2>/dev/null || true; fi
   # The prefix's server and what it still runs were started by this script.
   timeout 20 wineserver -k >/dev/null 2>&1 || true
   if [ -n "$wine_pid" ]; then wait "$wine_pid" 2>/dev/null || true; fi
-  if [ -n "$xvfb_pid" ]; then
-    kill "$xvfb_pid" 2>/dev/null || true
-    wait "$xvfb_pid" 2>/dev/null || true
-  fi
+  stop_display
   rm -f "$display_file"
 }
 trap cleanup EXIT
@@ -81,7 +79,6 @@ if ! flock -w 1200 4; then
   exit 2
 fi
 
-source "$root/tests/wine/display.sh"
 start_display wine-shot "$display_file"
 
 wine "$exe" "$@" >/dev/null 2>&1 &

@@ -43,15 +43,13 @@ setup_timeout=${ZARN_WINE_SETUP_TIMEOUT:-300}
 xvfb_pid=
 locked=0
 display_file=$(mktemp)
+source "$(dirname "$0")/display.sh"
 cleanup() {
   # Let this prefix's Wine processes end before their display goes away.
   if [ "$locked" = 1 ]; then
     timeout 60 wineserver -w >/dev/null 2>&1 || timeout 10 wineserver -k >/dev/null 2>&1 || true
   fi
-  if [ -n "$xvfb_pid" ]; then
-    kill "$xvfb_pid" 2>/dev/null || true
-    wait "$xvfb_pid" 2>/dev/null || true
-  fi
+  stop_display
   rm -f "$display_file"
 }
 trap cleanup EXIT
@@ -67,7 +65,6 @@ if ! flock -w "$run_timeout" 4; then
 fi
 locked=1
 
-source "$(dirname "$0")/display.sh"
 start_display run.sh "$display_file"
 
 # Font substitutes: the dialog fonts of a Japanese Windows map to IPAGothic. Written as a

@@ -62,15 +62,13 @@ fi
 xvfb_pid=
 wine_pid=
 display_file=$work/display
+source "$here/display.sh"
 cleanup() {
   if [ -n "$wine_pid" ]; then kill "$wine_pid" 2>/dev/null || true; fi
   # The copied prefix's server and whatever it still runs belong to this run alone.
   if [ -d "$prefix" ]; then WINEPREFIX=$prefix timeout 20 wineserver -k >/dev/null 2>&1 || true; fi
   if [ -n "$wine_pid" ]; then wait "$wine_pid" 2>/dev/null || true; fi
-  if [ -n "$xvfb_pid" ]; then
-    kill "$xvfb_pid" 2>/dev/null || true
-    wait "$xvfb_pid" 2>/dev/null || true
-  fi
+  stop_display
   [ "$keep_prefix" = 1 ] || rm -rf "$prefix"
   rm -rf "$work"
 }
@@ -112,7 +110,6 @@ timeout 60 wine reg add 'HKLM\Software\Wine\Drives' /v 'd:' /d cdrom /f >/dev/nu
   { echo "setup_e2e: the drive type of D: could not be set" >&2; exit 2; }
 timeout 30 wineserver -w >/dev/null 2>&1 || true
 
-source "$here/display.sh"
 start_display setup_e2e "$display_file"
 
 # ---- driving
