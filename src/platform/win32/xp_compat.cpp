@@ -36,6 +36,11 @@ ULONGLONG WINAPI TickCount64() {
 }  // namespace
 
 extern "C" {
-// The import slot, under the name the import library would give it on i686.
+// The import slot, under the name the import library gives it: decorated (stdcall,
+// leading underscore) on i686, plain on x86_64.
+#if defined(__x86_64__)
+TickCount64Fn zarnTickCount64Slot __asm__("__imp_GetTickCount64") = TickCount64;
+#else
 TickCount64Fn zarnTickCount64Slot __asm__("__imp__GetTickCount64@0") = TickCount64;
+#endif
 }
