@@ -35,7 +35,7 @@ if [ ! -f "$exe" ]; then
   echo "wine-shot: no such program: $exe" >&2
   exit 2
 fi
-for tool in wine wineserver Xvfb xdotool import convert flock timeout; do
+for tool in wineserver Xvfb xdotool import convert flock timeout od; do
   if ! command -v "$tool" >/dev/null 2>&1; then
     echo "wine-shot: '$tool' is missing; run scripts/setup.sh first" >&2
     exit 2
@@ -49,19 +49,25 @@ if [ -z "${ZARN_WINEPREFIX:-}" ]; then
   [ "$dir" = / ] && dir=$(dirname "$exe")
   export ZARN_WINEPREFIX=$dir/wineprefix
 fi
+source "$root/tests/wine/common.sh"
+wine_for "$exe" wine-shot || exit 2
 # The prefix is made (once) by the test runner; a --help run of the program is enough.
-"$root/tests/wine/run.sh" "$exe" --help >/dev/null 2>&1 || true
+# When it cannot be made, the runner's message says why.
+prefix_log=$(mktemp)
+"$root/tests/wine/run.sh" "$exe" --help >/dev/null 2>"$prefix_log" || true
 if [ ! -f "$ZARN_WINEPREFIX/.zarn-ready" ]; then
-  echo "wine-shot: the Wine prefix $ZARN_WINEPREFIX could not be made" >&2
+  echo "wine-shot: the Wine prefix $ZARN_WINEPREFIX could not be made:" >&2
+  sed 's/^/  /' "$prefix_log" >&2
+  rm -f "$prefix_log"
   exit 2
 fi
-export WINEPREFIX=$ZARN_WINEPREFIX WINEARCH=win32 WINEDEBUG=-all
+rm -f "$prefix_log"
+export WINEPREFIX=$ZARN_WINEPREFIX WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 
 xvfb_pid=
 wine_pid=
 display_file=$(mktemp)
-source "$root/tests/wine/display.sh"
 cleanup() {
   if [ -n "$wine_pid" ]; then kill "$wine_pid" 2>/dev/null || true; fi
   # The prefix's server and what it still runs were started by this script.
@@ -81,7 +87,7 @@ fi
 
 start_display wine-shot "$display_file"
 
-wine "$exe" "$@" >/dev/null 2>&1 &
+"$wine_loader" "$exe" "$@" >/dev/null 2>&1 &
 wine_pid=$!
 class=$(basename "$exe")
 found=0

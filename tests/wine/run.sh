@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Runs a Windows test program under Wine in a virtual X display and passes on its exit
-# status. The Wine prefix is the build folder's own (32-bit, made once, with Japanese
-# font substitutes for the dialog fonts); the run is quiet and ends after a time limit.
+# status. The Wine prefix is the build folder's own (made once, of the program's
+# architecture: 32-bit Wine for an i386 program, 64-bit Wine for an x86_64 one, with
+# Japanese font substitutes for the dialog fonts); the run is quiet and ends after a
+# time limit.
 #
 #   tests/wine/run.sh PROGRAM.exe [ARGUMENTS...]
 #
@@ -10,7 +12,7 @@
 set -euo pipefail
 
 if [ $# -lt 1 ] || [ "$1" = "--help" ] || [ "$1" = "-h" ]; then
-  sed -n '2,9p' "$0" | sed 's/^# \{0,1\}//'
+  sed -n '2,11p' "$0" | sed 's/^# \{0,1\}//'
   [ $# -ge 1 ] && exit 0 || exit 2
 fi
 exe=$1
@@ -19,16 +21,17 @@ if [ ! -f "$exe" ]; then
   echo "run.sh: no such program: $exe" >&2
   exit 2
 fi
-for tool in wine wineserver Xvfb timeout flock iconv; do
+for tool in wineserver Xvfb timeout flock iconv od; do
   if ! command -v "$tool" >/dev/null 2>&1; then
     echo "run.sh: '$tool' is missing; run scripts/setup.sh first" >&2
     exit 2
   fi
 done
 
+source "$(dirname "$0")/common.sh"
+wine_for "$exe" run.sh || exit 2
 build_dir=$(cd "$(dirname "$exe")/.." && pwd)
 export WINEPREFIX=${ZARN_WINEPREFIX:-$build_dir/wineprefix}
-export WINEARCH=win32
 export WINEDEBUG=-all
 # No Mono/Gecko download prompts, no menu entries or file associations on the host.
 export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
@@ -43,14 +46,14 @@ setup_timeout=${ZARN_WINE_SETUP_TIMEOUT:-300}
 xvfb_pid=
 locked=0
 display_file=$(mktemp)
-source "$(dirname "$0")/display.sh"
+setup_log=$(mktemp)
 cleanup() {
   # Let this prefix's Wine processes end before their display goes away.
   if [ "$locked" = 1 ]; then
     timeout 60 wineserver -w >/dev/null 2>&1 || timeout 10 wineserver -k >/dev/null 2>&1 || true
   fi
   stop_display
-  rm -f "$display_file"
+  rm -f "$display_file" "$setup_log"
 }
 trap cleanup EXIT
 trap 'exit 143' TERM INT HUP
@@ -83,32 +86,38 @@ font_reg() {
 }
 
 font_check='"MS PGothic"="IPAPGothic"'
+# Wine's own words when making the prefix fails, not a guess.
+say_why() {
+  echo "run.sh: $1; Wine said:" >&2
+  tail -n 15 "$setup_log" | sed 's/^/  /' >&2
+}
 make_prefix() {
   rm -rf "$WINEPREFIX"
-  if ! timeout "$setup_timeout" wineboot -i >/dev/null 2>&1; then
-    echo "run.sh: wineboot failed or timed out" >&2
+  if ! timeout "$setup_timeout" "$wine_loader" wineboot -i >"$setup_log" 2>&1; then
+    say_why "making the $WINEARCH prefix $WINEPREFIX (wineboot) failed or timed out"
     return 1
   fi
   timeout 60 wineserver -w >/dev/null 2>&1 || true
   local reg="$WINEPREFIX/drive_c/zarn-fonts.reg"
   { printf '\xff\xfe'; font_reg | iconv -f UTF-8 -t UTF-16LE; } >"$reg"
-  timeout 120 wine regedit /S 'C:\zarn-fonts.reg' >/dev/null 2>&1 || true
+  timeout 120 "$wine_loader" regedit /S 'C:\zarn-fonts.reg' >"$setup_log" 2>&1 || true
   timeout 60 wineserver -w >/dev/null 2>&1 || true
   rm -f "$reg"
   if ! grep -q "$font_check" "$WINEPREFIX/system.reg"; then
-    echo "run.sh: the font substitutes were not registered" >&2
+    say_why "the font substitutes were not registered in $WINEPREFIX"
     return 1
   fi
-  touch "$WINEPREFIX/.zarn-ready"
+  echo "$WINEARCH" >"$WINEPREFIX/.zarn-ready"
 }
 
-# A prefix made before the font table changed is made anew.
-if [ ! -f "$WINEPREFIX/.zarn-ready" ] || ! grep -q "$font_check" "$WINEPREFIX/system.reg"; then
+# A prefix of the other architecture, or made before the font table changed, is made anew.
+if [ "$(cat "$WINEPREFIX/.zarn-ready" 2>/dev/null)" != "$WINEARCH" ] ||
+   ! grep -q "$font_check" "$WINEPREFIX/system.reg"; then
   make_prefix || exit 2
 fi
 
 status=0
-timeout --kill-after=30 "$run_timeout" wine "$exe" "$@" || status=$?
+timeout --kill-after=30 "$run_timeout" "$wine_loader" "$exe" "$@" || status=$?
 if [ "$status" = 124 ] || [ "$status" = 137 ]; then
   echo "run.sh: $(basename "$exe") did not finish within $run_timeout s" >&2
 fi

@@ -36,7 +36,7 @@ while [ $# -gt 0 ]; do
     *) echo "setup_e2e: unknown argument $1" >&2; usage >&2; exit 2 ;;
   esac
 done
-for tool in wine wineserver Xvfb xdotool import convert flock timeout iconv; do
+for tool in wineserver Xvfb xdotool import convert flock timeout iconv od; do
   if ! command -v "$tool" >/dev/null 2>&1; then
     echo "setup_e2e: '$tool' is missing; run scripts/setup.sh first" >&2
     exit 2
@@ -45,11 +45,13 @@ done
 setup_exe=$build/src/launcher/setup.exe
 game_exe=$build/src/launcher/story.exe
 for f in "$setup_exe" "$game_exe"; do
-  [ -f "$f" ] || { echo "setup_e2e: $f is missing; build the win32 preset" >&2; exit 2; }
+  [ -f "$f" ] || { echo "setup_e2e: $f is missing; build the win32 (or win64) preset" >&2; exit 2; }
 done
 
+source "$here/common.sh"
+wine_for "$setup_exe" setup_e2e || exit 2
 export LC_ALL=C.UTF-8
-export WINEARCH=win32 WINEDEBUG=-all
+export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 export HOME=${HOME:-/root}
 
@@ -62,7 +64,6 @@ fi
 xvfb_pid=
 wine_pid=
 display_file=$work/display
-source "$here/display.sh"
 cleanup() {
   if [ -n "$wine_pid" ]; then kill "$wine_pid" 2>/dev/null || true; fi
   # The copied prefix's server and whatever it still runs belong to this run alone.
@@ -94,9 +95,14 @@ fi
 
 # ---- a copy of the build's prefix (made once by the test runner), the medium as D:
 base=$build/wineprefix
-# The test runner makes it (or makes it anew) on its first run of a program.
-"$here/run.sh" "$build/tools/zarn-arc.exe" --help >/dev/null 2>&1 || true
-[ -f "$base/.zarn-ready" ] || { echo "setup_e2e: the Wine prefix $base could not be made" >&2; exit 2; }
+# The test runner makes it (or makes it anew) on its first run of a program; when it
+# cannot, its own message says why.
+if ! "$here/run.sh" "$build/tools/zarn-arc.exe" --help >/dev/null 2>"$work/prefix.log" ||
+   [ ! -f "$base/.zarn-ready" ]; then
+  echo "setup_e2e: the Wine prefix $base could not be made:" >&2
+  sed 's/^/  /' "$work/prefix.log" >&2
+  exit 2
+fi
 rm -rf "$prefix"
 mkdir -p "$(dirname "$prefix")"
 (
@@ -106,7 +112,7 @@ mkdir -p "$(dirname "$prefix")"
 export WINEPREFIX=$prefix
 rm -f "$prefix/dosdevices/d:" "$prefix/dosdevices/d::"
 ln -s "$medium" "$prefix/dosdevices/d:"
-timeout 60 wine reg add 'HKLM\Software\Wine\Drives' /v 'd:' /d cdrom /f >/dev/null 2>&1 ||
+timeout 60 "$wine_loader" reg add 'HKLM\Software\Wine\Drives' /v 'd:' /d cdrom /f >/dev/null 2>&1 ||
   { echo "setup_e2e: the drive type of D: could not be set" >&2; exit 2; }
 timeout 30 wineserver -w >/dev/null 2>&1 || true
 
@@ -162,7 +168,7 @@ gone() {
   done
   return 1
 }
-# Waits for a program started with `wine` to end (its id in wine_pid).
+# Waits for a program started under Wine to end (its id in wine_pid).
 finish() {
   for _ in $(seq 1 $((step_timeout * 4))); do
     kill -0 "$wine_pid" 2>/dev/null || { wait "$wine_pid" 2>/dev/null || true; wine_pid=; return 0; }
@@ -182,7 +188,7 @@ uninstall_key='HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall\ZarnDemo
 reg_value() {
   local file=$work/value.reg
   rm -f "$file"
-  timeout 60 wine reg export "$1" 'Z:'"$(echo "$file" | tr / '\\')" /y >/dev/null 2>&1 || return 0
+  timeout 60 "$wine_loader" reg export "$1" 'Z:'"$(echo "$file" | tr / '\\')" /y >/dev/null 2>&1 || return 0
   [ -f "$file" ] || return 0
   iconv -f UTF-16LE -t UTF-8 "$file" | tr -d '\r' | grep "^\"$2\"=" | head -1 | sed 's/^"[^"]*"=//'
 }
@@ -205,7 +211,7 @@ settle() {
 
 # ---- install
 log "setup.exe from the medium in D:"
-(cd "$prefix/drive_c" && exec wine 'D:\setup.exe') >/dev/null 2>&1 &
+(cd "$prefix/drive_c" && exec "$wine_loader" 'D:\setup.exe') >/dev/null 2>&1 &
 wine_pid=$!
 await "$title"
 shot start-menu
@@ -264,7 +270,7 @@ if echo "$links" | grep -q "/${title}.lnk"; then pass "game shortcut"; else fail
 
 # ---- uninstall, with the program the uninstall shortcut starts
 log "the uninstaller: ${dest_win}install.exe"
-(cd "$prefix/drive_c" && exec wine "${dest_win}install.exe") >/dev/null 2>&1 &
+(cd "$prefix/drive_c" && exec "$wine_loader" "${dest_win}install.exe") >/dev/null 2>&1 &
 wine_pid=$!
 finish "install.exe"
 await "${title}の削除"
