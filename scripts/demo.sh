@@ -24,20 +24,28 @@ esac
 
 out=$root/build/demo
 tools=$root/build/native/tools
-have_win32=0
-if [ "$wine" = 1 ] && command -v i686-w64-mingw32-g++-posix >/dev/null 2>&1 && [ -d build/deps/win32 ]; then
-  have_win32=1
+# The Windows build the Wine part runs: the 32-bit product where this host runs 32-bit
+# code, the 64-bit build of the same sources where it does not.
+have_windows=0
+if [ "$wine" = 1 ]; then
+  source scripts/wine-build.sh
+  choose_wine_build || exit 2
+  if command -v "$(mingw_of "$wine_build")" >/dev/null 2>&1 && command -v xdotool >/dev/null 2>&1; then
+    bash scripts/deps-windows.sh "$wine_build" >/dev/null
+    have_windows=1
+    echo "== the Wine part runs the $wine_build build: $reason"
+  fi
 fi
 
 echo "== build: Linux tools"
 cmake --preset native >/dev/null
 cmake --build --preset native -j "$jobs" --target zarn-medium zarn-setup zarn-instdat zarn-arc zarn-brm
 medium_args=()
-if [ "$have_win32" = 1 ]; then
-  echo "== build: setup.exe and the demo game story.exe for Windows"
-  cmake --preset win32 >/dev/null
-  cmake --build --preset win32 -j "$jobs" --target setup story zarn-arc
-  medium_args=(--setup-exe build/win32/src/launcher/setup.exe --game-exe build/win32/src/launcher/story.exe)
+if [ "$have_windows" = 1 ]; then
+  echo "== build: setup.exe and the demo game story.exe for Windows ($wine_build)"
+  cmake --preset "$wine_build" >/dev/null
+  cmake --build --preset "$wine_build" -j "$jobs" --target setup story zarn-arc
+  medium_args=(--setup-exe "build/$wine_build/src/launcher/setup.exe" --game-exe "build/$wine_build/src/launcher/story.exe")
 else
   echo "== (no Windows build: the medium carries stand-ins for setup.exe and story.exe)"
 fi
@@ -78,10 +86,10 @@ fi
 echo "== the game's folder is gone; pictures of every window: $out/shots"
 ls "$out/shots"
 
-if [ "$have_win32" = 1 ] && command -v wine >/dev/null 2>&1 && command -v xdotool >/dev/null 2>&1; then
+if [ "$have_windows" = 1 ]; then
   echo
   echo "== the real setup.exe under Wine: install and uninstall, screenshots in $out/wine-shots"
-  tests/wine/setup_e2e.sh --medium "$out/medium" --shots "$out/wine-shots"
+  tests/wine/setup_e2e.sh --build "build/$wine_build" --medium "$out/medium" --shots "$out/wine-shots"
 elif [ "$wine" = 1 ]; then
   echo
   echo "== (Wine or the Windows build is missing: run scripts/setup.sh for the run under Wine)"

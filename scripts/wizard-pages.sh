@@ -26,19 +26,24 @@ for page in "${pages[@]}"; do
 done
 echo "wizard-pages: headless pictures in $out/headless"
 
-if ! command -v wine >/dev/null 2>&1 || ! command -v i686-w64-mingw32-g++-posix >/dev/null 2>&1 ||
-   [ ! -d build/deps/win32 ]; then
+# The Windows build Wine runs here: the 32-bit product, or the 64-bit build of the same
+# sources where this host cannot run 32-bit code.
+source scripts/wine-build.sh
+choose_wine_build || exit 2
+if ! command -v "$(mingw_of "$wine_build")" >/dev/null 2>&1 || ! command -v xdotool >/dev/null 2>&1; then
   echo "wizard-pages: no Windows build or Wine here (scripts/setup.sh installs them); skipping the screenshots"
   exit 0
 fi
-cmake --preset win32 >/dev/null
-cmake --build --preset win32 -j "$jobs" --target zarn-wizard-pages
+echo "wizard-pages: the screenshots come from the $wine_build build: $reason"
+bash scripts/deps-windows.sh "$wine_build" >/dev/null
+cmake --preset "$wine_build" >/dev/null
+cmake --build --preset "$wine_build" -j "$jobs" --target zarn-wizard-pages
 mkdir -p "$out/wine"
 n=0
 for page in "${pages[@]}"; do
   n=$((n + 1))
   shot=$out/wine/$(printf %02d $n)-$page.png
-  scripts/wine-shot.sh --check build/win32/tools/zarn-wizard-pages.exe "$shot" -- "$page" >/dev/null
+  scripts/wine-shot.sh --check "build/$wine_build/tools/zarn-wizard-pages.exe" "$shot" -- "$page" >/dev/null
   convert "$shot" -trim +repage "$shot"  # the window alone, without the empty screen
 done
 echo "wizard-pages: screenshots under Wine in $out/wine"
