@@ -4,6 +4,7 @@
 #include <commctrl.h>
 #include <richedit.h>
 
+#include <algorithm>
 #include <map>
 #include <vector>
 
@@ -180,20 +181,50 @@ WinPeer* PeerOf(HWND hwnd) { return hwnd ? reinterpret_cast<WinPeer*>(GetWindowL
 
 LRESULT CALLBACK ContainerProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
 
+// A message box shows the dialog's buttons in their display order on the standard box
+// with as many buttons, each renamed; the first is the default, as in the headless run.
+// (An OK/Abort prompt is an OK/Cancel box whose Cancel reads 中止: Enter answers OK.)
+struct MessageBoxPlan {
+  UINT type = MB_OK;
+  int count = 0;
+  int ids[3] = {};
+  TMsgDlgButtons buttons[3] = {};
+};
+
+MessageBoxPlan PlanMessageBox(TMsgDlgButtons buttons) {
+  MessageBoxPlan plan;
+  plan.count = std::min(ButtonCount(buttons), 3);
+  static const int kOne[] = {IDOK}, kTwo[] = {IDOK, IDCANCEL}, kYesNo[] = {IDYES, IDNO},
+                   kThree[] = {IDYES, IDNO, IDCANCEL};
+  const int* ids = kOne;
+  if (plan.count == 2 && buttons == mbYesNo) plan.type = MB_YESNO, ids = kYesNo;
+  else if (plan.count == 2) plan.type = MB_OKCANCEL, ids = kTwo;
+  else if (plan.count == 3) plan.type = MB_YESNOCANCEL, ids = kThree;
+  for (int i = 0; i < plan.count; ++i) {
+    plan.ids[i] = ids[i];
+    plan.buttons[i] = ButtonAt(buttons, i);
+  }
+  return plan;
+}
+
+// The dialog result of the box's answer: the button shown under that id.
+int PlannedResult(const MessageBoxPlan& plan, int id) {
+  for (int i = 0; i < plan.count; ++i)
+    if (plan.ids[i] == id) return ButtonResult(plan.buttons[i]);
+  return mrCancel;  // closed another way
+}
+
 // The thread's message-box hook renames the buttons; one message box at a time.
 thread_local HHOOK tMessageBoxHook = nullptr;
 thread_local HFONT tMessageBoxFont = nullptr;
+thread_local const MessageBoxPlan* tMessageBoxPlan = nullptr;
 
 LRESULT CALLBACK MessageBoxHook(int code, WPARAM wParam, LPARAM lParam) {
   if (code == HCBT_ACTIVATE) {
     HWND box = reinterpret_cast<HWND>(wParam);
-    const struct {
-      int id;
-      TMsgDlgButtons button;
-    } kButtons[] = {{IDOK, mbOK}, {IDCANCEL, mbCancel}, {IDYES, mbYes}, {IDNO, mbNo}, {IDABORT, mbAbort}};
-    for (const auto& b : kButtons)
-      if (HWND item = GetDlgItem(box, b.id)) {
-        SetWindowTextW(item, ToWide(ButtonCaption(b.button)).c_str());
+    for (int i = 0; tMessageBoxPlan && i < tMessageBoxPlan->count; ++i)
+      if (HWND item = GetDlgItem(box, tMessageBoxPlan->ids[i])) {
+        SetWindowTextW(item, ToWide(ButtonCaption(tMessageBoxPlan->buttons[i])).c_str());
         if (tMessageBoxFont) SendMessageW(item, WM_SETFONT, reinterpret_cast<WPARAM>(tMessageBoxFont), TRUE);
       }
     HHOOK hook = tMessageBoxHook;
@@ -649,10 +680,8 @@ void Win32Backend::Run(TApplication& app) {
 }
 
 int Win32Backend::MessageDialog(TApplication& app, TMsgDlgType kind, const std::string& text, TMsgDlgButtons buttons) {
-  UINT type = MB_OK;
-  if ((buttons & mbYes) && (buttons & mbNo)) type = (buttons & mbCancel) ? MB_YESNOCANCEL : MB_YESNO;
-  else if ((buttons & mbOK) && (buttons & mbCancel)) type = MB_OKCANCEL;
-  else if (buttons & mbAbort) type = MB_ABORTRETRYIGNORE;
+  const MessageBoxPlan plan = PlanMessageBox(buttons);
+  UINT type = plan.type | MB_DEFBUTTON1;
   switch (kind) {
     case TMsgDlgType::mtWarning: type |= MB_ICONWARNING; break;
     case TMsgDlgType::mtError: type |= MB_ICONERROR; break;
@@ -660,15 +689,15 @@ int Win32Backend::MessageDialog(TApplication& app, TMsgDlgType kind, const std::
     case TMsgDlgType::mtConfirmation: type |= MB_ICONQUESTION; break;
   }
   tMessageBoxFont = fonts_.Get(TFont());
+  tMessageBoxPlan = &plan;
   tMessageBoxHook = SetWindowsHookExW(WH_CBT, MessageBoxHook, nullptr, GetCurrentThreadId());
-  int result = MessageBoxW(OwnerWindow(app), ToWide(text).c_str(), ToWide(DialogCaption(kind)).c_str(), type);
+  int id = MessageBoxW(OwnerWindow(app), ToWide(text).c_str(), ToWide(DialogCaption(kind)).c_str(), type);
   if (tMessageBoxHook) {
     UnhookWindowsHookEx(tMessageBoxHook);
     tMessageBoxHook = nullptr;
   }
-  // Retry and Ignore only stand in for an Abort-only set.
-  if (result == IDRETRY || result == IDIGNORE) result = (buttons & mbOK) ? mrOk : mrAbort;
-  return result;
+  tMessageBoxPlan = nullptr;
+  return PlannedResult(plan, id);
 }
 
 void Win32Backend::ShowError(TApplication& app, const std::string& text) {

@@ -2,6 +2,8 @@
 // navigation, painting of graphic controls and message boxes.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <windows.h>
 
 #include "platform/win32/text.h"
@@ -181,34 +183,51 @@ TEST_F(Win32FormTest, GraphicControlsPaintInCreationOrder) {
   form.Release();
 }
 
-// Finds the message box the program shows, reads its buttons and presses one.
+// Finds the message box the program shows, reads its buttons from left to right and the
+// default one, and presses the button with the caption given (the default when empty).
 struct BoxPresser {
   static BoxPresser* current;
-  int press = IDOK;
+  std::string press;
   std::vector<std::string> buttons;
+  std::string defaultButton;
   std::string text;
-  static BOOL CALLBACK LongestStatic(HWND child, LPARAM) {
+  static BOOL CALLBACK Child(HWND child, LPARAM) {
     wchar_t cls[32] = {};
     GetClassNameW(child, cls, 32);
     std::string t = WindowText(child);
+    // The message is the longest text among the box's static controls.
     if (lstrcmpiW(cls, L"Static") == 0 && t.size() > current->text.size()) current->text = t;
+    if (lstrcmpiW(cls, L"Button") == 0 && (GetWindowLongW(child, GWL_STYLE) & WS_VISIBLE)) {
+      RECT r;
+      GetWindowRect(child, &r);
+      current->found.push_back({r.left, child});
+    }
     return TRUE;
   }
   static void CALLBACK Tick(HWND, UINT, UINT_PTR timer, DWORD) {
     HWND box = FindWindowW(L"#32770", nullptr);
     if (!box || !current) return;
     KillTimer(nullptr, timer);
-    for (int id : {IDOK, IDCANCEL, IDABORT, IDYES, IDNO})
-      if (HWND b = GetDlgItem(box, id)) {
-        if (GetWindowLongW(b, GWL_STYLE) & WS_VISIBLE) current->buttons.push_back(WindowText(b));
-      }
-    // The message is the longest text among the box's static controls.
-    EnumChildWindows(box, LongestStatic, 0);
-    PostMessageW(box, WM_COMMAND, MAKEWPARAM(current->press, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(box, current->press)));
+    EnumChildWindows(box, Child, 0);
+    std::sort(current->found.begin(), current->found.end(),
+              [](const auto& a, const auto& b) { return a.first < b.first; });
+    HWND target = nullptr;
+    for (const auto& [x, button] : current->found) {
+      current->buttons.push_back(WindowText(button));
+      if ((GetWindowLongW(button, GWL_STYLE) & 0x0F) == BS_DEFPUSHBUTTON) current->defaultButton = WindowText(button);
+      if (!current->press.empty() && current->buttons.back() == current->press) target = button;
+    }
+    if (target) {
+      PostMessageW(box, WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(target), BN_CLICKED), reinterpret_cast<LPARAM>(target));
+    } else {  // Enter, as a player presses it
+      HWND focus = GetFocus();
+      PostMessageW(focus ? focus : box, WM_KEYDOWN, VK_RETURN, 0);
+    }
     if (current->then) PostMessageW(current->then, BM_CLICK, 0, 0);
   }
   HWND then = nullptr;  // a button to click once the box is gone
-  explicit BoxPresser(int id) : press(id) {
+  std::vector<std::pair<LONG, HWND>> found;
+  explicit BoxPresser(std::string caption = "") : press(std::move(caption)) {
     current = this;
     SetTimer(nullptr, 0, 200, Tick);
   }
@@ -216,27 +235,22 @@ struct BoxPresser {
 };
 BoxPresser* BoxPresser::current = nullptr;
 
-TEST_F(Win32FormTest, MessageBoxesShowJapaneseButtons) {
-  {
-    BoxPresser presser(IDNO);
-    EXPECT_EQ(app.MessageDlg("インストールを中断しますか？", mtConfirmation, mbYesNo), mrNo);
-    ASSERT_EQ(presser.buttons.size(), 2u);
-    EXPECT_EQ(presser.buttons[0], "はい(&Y)");
-    EXPECT_EQ(presser.buttons[1], "いいえ(&N)");
-    EXPECT_EQ(presser.text, "インストールを中断しますか？");
-  }
-  {
-    BoxPresser presser(IDCANCEL);
-    EXPECT_EQ(app.MessageDlg("続けますか", mtWarning, mbOKCancel), mrCancel);
-    ASSERT_EQ(presser.buttons.size(), 2u);
-    EXPECT_EQ(presser.buttons[0], "OK");
-    EXPECT_EQ(presser.buttons[1], "キャンセル");
-  }
-  {
-    BoxPresser presser(IDABORT);
-    EXPECT_EQ(app.MessageDlg("中止します", mtError, mbAbort), mrAbort);
-    ASSERT_FALSE(presser.buttons.empty());
-    EXPECT_EQ(presser.buttons[0], "中止(&A)");
+// Every button set the program uses: the same buttons, in the same order, as the headless
+// run shows, the first one the default, and each answering with its own result.
+TEST_F(Win32FormTest, MessageBoxesShowTheDialogsButtonsInOrder) {
+  const TMsgDlgButtons sets[] = {mbOK, mbOK | mbAbort, mbYesNo, mbYes | mbNo | mbCancel, mbOKCancel, mbAbort};
+  for (TMsgDlgButtons set : sets) {
+    std::vector<std::string> want;
+    for (int i = 0; i < ButtonCount(set); ++i) want.push_back(ButtonCaption(ButtonAt(set, i)));
+    for (int i = 0; i < ButtonCount(set); ++i) {
+      SCOPED_TRACE("set " + std::to_string(set) + ", pressing " + want[i]);
+      BoxPresser presser(i == 0 ? "" : want[i]);  // the first by Enter's default
+      EXPECT_EQ(app.MessageDlg("ディスク2を入れてからOKをクリックしてください", mtInformation, set),
+                ButtonResult(ButtonAt(set, i)));
+      EXPECT_EQ(presser.buttons, want);
+      EXPECT_EQ(presser.defaultButton, want[0]);
+      EXPECT_EQ(presser.text, "ディスク2を入れてからOKをクリックしてください");
+    }
   }
 }
 
@@ -246,7 +260,7 @@ TEST_F(Win32FormTest, AnErrorInAHandlerIsReportedAndTheWindowGoesOn) {
   form.btnNext.OnClick = [](TControl&) { throw EZarnError("game.dat:ファイルがありません"); };
   form.btnBack.SetModalResult(mrOk);
   form.HandleNeeded();
-  BoxPresser presser(IDOK);
+  BoxPresser presser;
   presser.then = H(form.btnBack);
   PostMessageW(H(form.btnNext), BM_CLICK, 0, 0);
   EXPECT_EQ(form.ShowModal(), mrOk);
