@@ -16,6 +16,7 @@ choose_wine_build() {
     reason="this host runs 32-bit x86 code"
   else
     wine_build=win64
+    why=${why##*: }  # the system's reason alone, without the shell's prefix
     reason="this host cannot run 32-bit x86 code ($wine32: ${why:-no reason given})"
   fi
   case $wine_build in

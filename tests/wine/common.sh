@@ -51,7 +51,7 @@ wine_for() {
   fi
   local why
   if ! why=$("$wine_loader" --version 2>&1 >/dev/null); then
-    echo "$name: the Wine loader $wine_loader cannot run here: ${why:-no reason given}" >&2
+    echo "$name: the Wine loader $wine_loader cannot run here: ${why##*: }" >&2
     return 2
   fi
   WINELOADER=$wine_loader
