@@ -15,6 +15,7 @@
 #include "launcher/launcher.h"
 #include "launcher/launchpaths.h"
 #include "platform/posix/emulated_machine.h"
+#include "platform/posix/host_text.h"
 #include "runtime/error.h"
 #include "runtime/sjis.h"
 #include "settings/paths.h"
@@ -272,6 +273,9 @@ int Main(int argc, char** argv) {
 int main(int argc, char** argv) {
   try {
     return zarn::setuptool::Main(argc, argv);
+  } catch (const zarn::EZarnError& e) {  // the program's own messages are Shift-JIS
+    std::cerr << "zarn-setup: " << zarn::posix::SjisToUtf8Lossy(e.Message()) << "\n";
+    return 1;
   } catch (const std::exception& e) {
     std::cerr << "zarn-setup: " << e.what() << "\n";
     return 1;
