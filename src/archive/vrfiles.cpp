@@ -398,6 +398,16 @@ void TVrFileCollection::ExtractToStream(TStream& dest, const std::string& name) 
 
 // ---- FindInstaller
 
+bool HasAppendedArchive(Platform& platform, const std::string& path) {
+  auto h = platform.OpenFile(path, FileAccess::Read, FileShare::Read, FileCreate::OpenExisting);
+  if (!h) return false;
+  THandleStream s(h.get());
+  int64_t size = s.Seek(0, soEnd);
+  char tail[2];
+  return size >= 6 && s.Seek(size - 2, soBeginning) == size - 2 && s.Read(tail, 2) == 2 && tail[0] == 'z' &&
+         tail[1] == 'r';
+}
+
 std::string FindInstaller(Platform& platform, const std::string& folder, const std::string& title) {
   std::vector<DirEntry> entries;
   if (!platform.ListDirectory(folder, entries)) return std::string();
@@ -406,17 +416,7 @@ std::string FindInstaller(Platform& platform, const std::string& folder, const s
     if (d.attributes & faDirectory) continue;
     if (UpperCase(arcpaths::FileExt(d.name)) != ".EXE") continue;
     std::string path = dir + d.name;
-    bool hasTrailer = false;
-    {
-      auto h = platform.OpenFile(path, FileAccess::Read, FileShare::Read, FileCreate::OpenExisting);
-      if (!h) continue;
-      THandleStream s(h.get());
-      int64_t size = s.Seek(0, soEnd);
-      char tail[2];
-      if (size >= 6 && s.Seek(size - 2, soBeginning) == size - 2 && s.Read(tail, 2) == 2)
-        hasTrailer = tail[0] == 'z' && tail[1] == 'r';
-    }
-    if (!hasTrailer) continue;
+    if (!HasAppendedArchive(platform, path)) continue;
     TVrFileCollection candidate(platform);
     candidate.Open(path);
     TMemoryStream record;

@@ -178,6 +178,10 @@ uint32_t UpdateCRC(uint32_t crc, const void* data, int64_t size);
 // "zr" }. A failure leaves the program file as it was.
 void AppendArchive(Platform& platform, const std::string& programFile, const std::string& archiveFile);
 
+// Whether the file ends in the "zr" trailer of an appended archive (false when it cannot
+// be opened).
+bool HasAppendedArchive(Platform& platform, const std::string& path);
+
 // Among the .exe files directly in `folder`, the first whose appended archive holds an
 // "install.dat" with the title `title` (byte for byte); "" when there is none. Files
 // without the "zr" trailer are passed over.

@@ -6,10 +6,12 @@
 #include <string>
 #include <vector>
 
+#include "archive/vrfiles.h"
 #include "platform/hostpath.h"
 #include "platform/platform.h"
 #include "record_json.h"
 #include "runtime/error.h"
+#include "runtime/sjis.h"
 #include "toolmain.h"
 #include "settings/installset.h"
 
@@ -27,9 +29,11 @@ const char kUsage[] =
 const char kDumpUsage[] =
     "usage: zarn-instdat dump FILE\n"
     "\n"
-    "Prints the settings record FILE as one JSON object (UTF-8). Its keys are \"Version\"\n"
-    "(the format version read; 0 for a file without header) and the record's fields in\n"
-    "declared order. Texts are converted from Shift-JIS; the flags OpenReadme,\n"
+    "Prints the settings record FILE as one JSON object (UTF-8). FILE may also be a program\n"
+    "(.exe, .scr) carrying an archive, appended or as a resource: its install.dat is read.\n"
+    "The keys are \"Version\" (the format version read; 0 for a file without header) and\n"
+    "the record's fields in declared order. Texts are converted from Shift-JIS; the flags\n"
+    "OpenReadme,\n"
     "RuntimeSetup, Installed, UpdateMode, DataInstalled and FilesInArchive are booleans;\n"
     "the per-disc sizes, InstalledFiles and DiscFiles are arrays.\n"
     "\n"
@@ -49,6 +53,29 @@ const char kMakeUsage[] =
 using tools::Failure;
 using tools::IsHelp;
 
+// Reads the record from a settings file, or from the archive a program carries (appended,
+// or else as its resource), as the setup program finds it. Returns the version read.
+int LoadRecord(Platform& platform, const std::string& hostPath, TZarnInstallSet& record) {
+  const std::string path = HostPathToWindows(platform, hostPath);
+  const std::string ext = UpperCase(path.substr(path.size() >= 4 ? path.size() - 4 : 0));
+  if (ext != ".EXE" && ext != ".SCR") return record.LoadFromFile(platform, path);
+  if (!platform.FileExists(path)) throw Failure{hostPath + ": no such file"};
+  TVrFileCollection archive(platform);
+  if (HasAppendedArchive(platform, path)) {
+    archive.Open(path);
+  } else {
+    try {
+      archive.OpenResource(path, "DUMMY", "BINTYPE");
+    } catch (const EZarnError&) {
+      throw Failure{hostPath + ": this program carries no archive (appended or as a resource)"};
+    }
+  }
+  if (!archive.Stream()) throw Failure{hostPath + ": this program carries no archive (appended or as a resource)"};
+  TMemoryStream stream;
+  archive.ExtractToStream(stream, "install.dat");
+  return record.LoadFromStream(stream);
+}
+
 int Dump(Platform& platform, const std::vector<std::string>& args) {
   std::string file;
   for (const std::string& a : args) {
@@ -65,7 +92,7 @@ int Dump(Platform& platform, const std::vector<std::string>& args) {
   TZarnInstallSet record;
   int version = 0;
   try {
-    version = record.LoadFromFile(platform, HostPathToWindows(platform, file));
+    version = LoadRecord(platform, file, record);
   } catch (const EZarnError& e) {
     throw Failure{file + ": " + platform.SjisToUtf8(e.Message())};
   }

@@ -10,6 +10,7 @@
 #include <nlohmann/json.hpp>
 #include <sstream>
 
+#include "launcher/program_image.h"
 #include "runtime/streams.h"
 #include "settings/installset.h"
 #include "support/posix/tool_fixture.h"
@@ -182,6 +183,33 @@ TEST_F(InstdatTool, MissingAndDamagedFiles) {
   huge[12] = '\x7F';
   Write("huge.dat", huge);
   ExpectError(Run("dump " + Quote(Path("huge.dat"))), u8"設定ファイルが壊れています");
+}
+
+// A program carrying the medium's archive, appended or as its resource, shows the record
+// of the install.dat inside; a program that carries none says so.
+TEST_F(InstdatTool, TheRecordInsideAProgram) {
+  ASSERT_EQ(Run("zarn-medium", "build -o " + Quote(Path("medium"))).status, 0);
+  TMemoryStream m;
+  TZarnInstallSet record;
+  record.Title = "物語";
+  record.SaveToStream(m);
+  Write("packed/install.dat", m.ToString());
+  Write("program.exe", testing::TestProgram());
+  ASSERT_EQ(Run("zarn-arc", "pack " + Quote(Path("packed")) + " -o " + Quote(Path("data.arc"))).status, 0);
+  ASSERT_EQ(Run("zarn-medium", "embed " + Quote(Path("program.exe")) + " " + Quote(Path("data.arc")) + " -o " +
+                                   Quote(Path("embedded.exe")))
+                .status,
+            0);
+  const struct {
+    const char* program;
+    const char* title;
+  } cases[] = {{"medium/setup.exe", u8"物語デモ"}, {"embedded.exe", u8"物語"}};
+  for (const auto& c : cases) {
+    Result r = Run("dump " + Quote(Path(c.program)));
+    ASSERT_EQ(r.status, 0) << c.program << ": " << r.err;
+    EXPECT_EQ(Json::parse(r.out)["Title"], c.title);
+  }
+  ExpectError(Run("dump " + Quote(Path("program.exe"))), "program.exe");
 }
 
 TEST_F(InstdatTool, OldFileShowsVersionZero) {
