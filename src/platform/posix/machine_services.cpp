@@ -186,12 +186,16 @@ class FileLock {
 
 // The name a mutex has in the machine's one session: "Global\\" and "Local\\" name the
 // same namespace; any other backslash (not a trail byte) makes the name invalid, as on
-// Windows. False for an invalid name.
+// Windows, and so does a name of MAX_PATH characters or more (characters, not bytes: a
+// double-byte character is one). False for an invalid name.
 bool MutexKey(const std::string& name, std::string& key) {
   key = name;
   for (const char* prefix : {"Global\\", "Local\\"})
     if (key.compare(0, std::strlen(prefix), prefix) == 0) key.erase(0, std::strlen(prefix));
-  return !key.empty() && key.size() < 260 && FindDelimiter(key, '\\') == std::string::npos;
+  size_t characters = 0;
+  for (size_t i = 0; i < key.size(); ++i, ++characters)
+    if (IsLeadByte(static_cast<unsigned char>(key[i])) && i + 1 < key.size()) ++i;
+  return !key.empty() && characters < 260 && FindDelimiter(key, '\\') == std::string::npos;
 }
 
 // Every holder keeps a shared lock on the mutex's file; whoever can take an exclusive lock

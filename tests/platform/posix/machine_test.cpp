@@ -65,6 +65,21 @@ TEST_F(Machine, MutexesAreSeenByOtherMachineObjectsAndProcesses) {
   EXPECT_FALSE(elsewhere.Make()->MutexExists(name));
 }
 
+// Windows counts a mutex name's characters: a title of 140 kanji (280 bytes) names a
+// mutex; 260 characters do not, nor does a backslash outside the namespace prefix.
+TEST_F(Machine, MutexNamesAreLimitedInCharacters) {
+  std::string kanji;
+  for (int i = 0; i < 140; ++i) kanji += "物";
+  bool existed = true;
+  auto held = m_->CreateMutex(kanji, existed);
+  ASSERT_TRUE(held);
+  EXPECT_FALSE(existed);
+  EXPECT_TRUE(folder_.Make()->MutexExists(kanji));
+  EXPECT_FALSE(m_->CreateMutex(std::string(260, 'a'), existed));
+  EXPECT_TRUE(m_->CreateMutex(std::string(259, 'a'), existed));
+  EXPECT_FALSE(m_->CreateMutex("a\\b", existed));
+}
+
 TEST_F(Machine, SharingHoldsAcrossProcesses) {
   Put(*m_, "C:\\shared.bin", "abc");
   int toChild[2], toParent[2];
