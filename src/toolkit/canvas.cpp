@@ -54,32 +54,48 @@ void TPictureCanvas::FillRect(const TRect& r, TColor color) {
   target_.Canvas().FillRect(r, color);
 }
 
+TGlyphFont* TPictureCanvas::Glyphs() const { return glyphs_ && glyphs_->Available() ? glyphs_ : nullptr; }
+
+// Calls f(character, width) for each character of `text`: its advance where the font
+// has a glyph for it, its box cell (half the height, or the height for a double-byte
+// character) otherwise.
+template <typename F>
+void TPictureCanvas::ForEachCharacter(const std::string& text, F f) const {
+  TGlyphFont* glyphs = Glyphs();
+  int half = std::max(font.height / 2, 1);
+  for (size_t i = 0; i < text.size(); ++i) {
+    size_t start = i;
+    if (IsLeadByte(static_cast<unsigned char>(text[i])) && i + 1 < text.size()) ++i;
+    std::string ch = text.substr(start, i + 1 - start);
+    int advance = glyphs ? glyphs->Advance(ch, font.height, font.bold) : 0;
+    f(ch, advance > 0 ? advance : static_cast<int>(ch.size()) * half);
+  }
+}
+
+TSize TPictureCanvas::TextExtent(const std::string& text) {
+  int width = 0;
+  ForEachCharacter(text, [&](const std::string&, int w) { width += w; });
+  return {width, font.height};
+}
+
 void TPictureCanvas::TextOut(int x, int y, const std::string& text, const TRect& clip) {
-  // Characters take the cells of BoxTextExtent. A box lies one pixel inside its cell,
-  // with a gap above and below, so where a text starts and how long it is shows.
+  // Characters with a glyph are set at the font's own advances, as Windows sets a
+  // proportional font; any other is a box one pixel inside its cell, with a gap above
+  // and below, so where a text starts and how long it is shows.
   TRect deviceClip = OffsetRect(clip, originX_, originY_);
   if (!Prepare(deviceClip)) return;
   TRect visible = Visible(deviceClip);
   TDIBCanvas& canvas = target_.Canvas();
-  TGlyphFont* glyphs = glyphs_ && glyphs_->Available() ? glyphs_ : nullptr;
-  int half = std::max(font.height / 2, 1);
+  TGlyphFont* glyphs = Glyphs();
   int cx = x;
-  for (size_t i = 0; i < text.size(); ++i) {
-    int w = half;
-    size_t start = i;
-    unsigned char c = static_cast<unsigned char>(text[i]);
-    if (IsLeadByte(c) && i + 1 < text.size()) {
-      w = 2 * half;
-      ++i;
-    }
-    const TGlyphMask* mask =
-        glyphs ? glyphs->Glyph(text.substr(start, i + 1 - start), w, font.height, font.bold) : nullptr;
+  ForEachCharacter(text, [&](const std::string& ch, int w) {
+    const TGlyphMask* mask = glyphs ? glyphs->Glyph(ch, w, font.height, font.bold) : nullptr;
     if (mask)
       BlendGlyph(originX_ + cx, originY_ + y, *mask, visible);
-    else if (c != ' ')
+    else if (ch != " ")
       canvas.FillRect({cx + 1, y + 2, cx + w - 1, y + font.height - 1}, font.color);
     cx += w;
-  }
+  });
 }
 
 void TPictureCanvas::BlendGlyph(int x, int y, const TGlyphMask& mask, const TRect& visible) {

@@ -65,10 +65,10 @@ struct TGlyphMask;
 // The glyph font of a picture canvas that draws its text as boxes.
 constexpr TGlyphFont* kBoxText = nullptr;
 
-// A canvas that paints into a picture in memory (the headless backend's screen). Text
-// keeps the boxes' layout (BoxTextExtent): each character is drawn in its cell with the
-// glyph of a font, or as a box one pixel inside the cell where there is no glyph (no
-// font, or one that lacks the character) or the canvas draws boxes only.
+// A canvas that paints into a picture in memory (the headless backend's screen). Text is
+// set as Windows sets a proportional font: each character drawn with the glyph of a font
+// and moved on by its advance; a character without a glyph (no font, one the font lacks,
+// or a canvas that draws boxes only) is a box one pixel inside its BoxTextExtent cell.
 class TPictureCanvas : public TCanvas {
  public:
   // Glyphs of the process's font (TGlyphFont::Default()).
@@ -77,10 +77,14 @@ class TPictureCanvas : public TCanvas {
   TPictureCanvas(TDIB& target, TGlyphFont* glyphs);
   void FillRect(const TRect& r, TColor color) override;
   void TextOut(int x, int y, const std::string& text, const TRect& clip) override;
-  TSize TextExtent(const std::string& text) override { return BoxTextExtent(text, font.height); }
+  TSize TextExtent(const std::string& text) override;
   void StretchDraw(const TRect& dest, const TDIB& picture, const TRect& src) override;
 
  private:
+  // The glyph font when it can be drawn with, else nullptr (boxes).
+  TGlyphFont* Glyphs() const;
+  template <typename F>
+  void ForEachCharacter(const std::string& text, F f) const;
   // The part of the picture the current clip and `extraClip` (device coordinates) leave.
   TRect Visible(const TRect& extraClip) const;
   // Points the picture's canvas at the current clip; false when nothing is visible.

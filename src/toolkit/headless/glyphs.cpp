@@ -64,6 +64,7 @@ struct TGlyphFont::Impl {
   int baselineNumerator = 0, baselineDenominator = 1;  // baseline = size x num / den
   std::unordered_map<uint16_t, char32_t> codePoints;   // Shift-JIS code -> code point, 0: none
   std::unordered_map<uint64_t, std::unique_ptr<TGlyphMask>> masks;  // null: no glyph
+  std::unordered_map<uint64_t, int> advances;                         // 0: no glyph
 
   ~Impl() {
     if (face) FT_Done_Face(face);
@@ -105,6 +106,19 @@ struct TGlyphFont::Impl {
     return cp;
   }
 
+  // The bold outline's extra width, 26.6 fixed point.
+  static FT_Pos BoldStrength(int size) { return std::max<FT_Pos>(64, size * 64 / 14); }
+
+  int MeasureAdvance(char32_t cp, int size, bool bold) {
+    if (cp < 0x20 || cp == 0x7F) return 0;
+    FT_UInt index = FT_Get_Char_Index(face, cp);
+    if (index == 0) return 0;
+    if (FT_Set_Pixel_Sizes(face, 0, static_cast<FT_UInt>(size)) != 0) return 0;
+    if (FT_Load_Glyph(face, index, FT_LOAD_NO_BITMAP | FT_LOAD_TARGET_LIGHT) != 0) return 0;
+    FT_Pos advance = face->glyph->advance.x + (bold ? BoldStrength(size) : 0);
+    return std::max(1, static_cast<int>((advance + 32) >> 6));
+  }
+
   std::unique_ptr<TGlyphMask> Render(char32_t cp, int cellWidth, int size, bool bold) {
     if (cp < 0x20 || cp == 0x7F) return std::make_unique<TGlyphMask>();
     FT_UInt index = FT_Get_Char_Index(face, cp);
@@ -117,7 +131,7 @@ struct TGlyphFont::Impl {
     FT_Pos advance = slot->advance.x;  // 26.6 fixed point
     if (bold) {
       // Thickened sideways only, by a pixel at the sizes of the controls.
-      FT_Pos strength = std::max<FT_Pos>(64, size * 64 / 14);
+      FT_Pos strength = BoldStrength(size);
       FT_Outline_EmboldenXY(&outline, strength, 0);
       FT_Outline_Translate(&outline, strength / 2, 0);
       advance += strength;
@@ -181,6 +195,20 @@ const TGlyphMask* TGlyphFont::Glyph(const std::string& ch, int cellWidth, int pi
   return impl_->masks.emplace(key, impl_->Render(cp, cellWidth, pixelSize, bold)).first->second.get();
 }
 
+int TGlyphFont::Advance(const std::string& ch, int pixelSize, bool bold) {
+  if (ch.empty() || ch.size() > 2 || pixelSize < 1 || pixelSize > kMaxPixelSize) return 0;
+  std::lock_guard<std::mutex> lock(impl_->mutex);
+  if (!impl_->opened) impl_->Open(path_);
+  if (!impl_->face) return 0;
+  char32_t cp = impl_->Decode(ch);
+  if (cp == 0) return 0;
+  uint64_t key = uint64_t(cp) << 32 | uint64_t(pixelSize) << 1 | (bold ? 1 : 0);
+  auto it = impl_->advances.find(key);
+  if (it != impl_->advances.end()) return it->second;
+  if (impl_->advances.size() >= kMaxCachedMasks) impl_->advances.clear();
+  return impl_->advances.emplace(key, impl_->MeasureAdvance(cp, pixelSize, bold)).first->second;
+}
+
 #else  // no FreeType: no glyphs, the canvas draws boxes
 
 struct TGlyphFont::Impl {};
@@ -189,6 +217,7 @@ TGlyphFont::TGlyphFont(std::string path) : path_(std::move(path)) {}
 TGlyphFont::~TGlyphFont() = default;
 bool TGlyphFont::Available() { return false; }
 const TGlyphMask* TGlyphFont::Glyph(const std::string&, int, int, bool) { return nullptr; }
+int TGlyphFont::Advance(const std::string&, int, bool) { return 0; }
 
 #endif
 

@@ -1,8 +1,7 @@
 // Glyphs for the headless canvas: the characters of a Shift-JIS text rasterised from one
-// font file with FreeType, as grey coverage masks fitted to the fixed cells the headless
-// layout gives each character (half the font height wide for a single-byte character,
-// the full height for a double-byte one). Masks are cached by code point, cell, size and
-// weight. A build without FreeType, or a font file that cannot be opened, has no glyphs:
+// font file with FreeType, as grey coverage masks fitted to a cell of the width asked
+// (the character's own advance, as the canvas sets text, or a fixed box cell), and the
+// advances themselves. Masks and advances are cached by code point, size and weight. A build without FreeType, or a font file that cannot be opened, has no glyphs:
 // the canvas then draws boxes.
 #pragma once
 
@@ -39,6 +38,9 @@ class TGlyphFont {
   // font lacks, a size out of range. A blank or control character has an empty mask.
   // The mask stays valid until the next call.
   const TGlyphMask* Glyph(const std::string& ch, int cellWidth, int pixelSize, bool bold);
+  // How far the pen moves after `ch` at that size, in whole pixels, as a proportional
+  // font sets text; 0 when there is no glyph to draw (as for Glyph).
+  int Advance(const std::string& ch, int pixelSize, bool bold);
 
   // ZARN_HEADLESS_FONT when set, else the IPA P Gothic font of the system.
   static std::string DefaultPath();

@@ -1,6 +1,6 @@
 // Text on the headless picture canvas drawn with the glyphs of a real font: each
-// character stays inside the cell the boxes' layout gives it, inside the clip, in the
-// font colour; without a usable font the boxes come back.
+// character set at its own advance and inside it, inside the clip, in the font colour;
+// without a usable font the boxes come back.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -60,29 +60,35 @@ class GlyphTextTest : public ::testing::Test {
   }
 };
 
-TEST_F(GlyphTextTest, GlyphsFillTheirCellsInTheFontColourAndKeepTheLayout) {
-  // "あ" and "■" take 12-pixel cells, "A" and the half-width "ｱ" 6-pixel cells each.
+TEST_F(GlyphTextTest, GlyphsFillTheirAdvancesInTheFontColour) {
+  // Each character is set at its own advance, as a proportional font is: "あ" and "■"
+  // wider than "A" and the half-width "ｱ", "i" narrower than "W".
+  const int wa = font.Advance("あ", 12, false), wA = font.Advance("A", 12, false),
+            wk = font.Advance("ｱ", 12, false), ws = font.Advance("■", 12, false);
+  EXPECT_GT(wa, wA);
+  EXPECT_GT(ws, wk);
+  EXPECT_LT(font.Advance("i", 12, false), font.Advance("W", 12, false));
   Sheet sheet;
   Draw(sheet, &font, 10, 5, "あAｱ■");
-  TRect wide = Bounds(10, 5, 12, 12), a = Bounds(22, 5, 6, 12), kana = Bounds(28, 5, 6, 12),
-        square = Bounds(34, 5, 12, 12);
+  TRect wide = Bounds(10, 5, wa, 12), a = Bounds(10 + wa, 5, wA, 12), kana = Bounds(10 + wa + wA, 5, wk, 12),
+        square = Bounds(10 + wa + wA + wk, 5, ws, 12);
   EXPECT_GT(sheet.InkIn(wide), 15);
   EXPECT_GT(sheet.InkIn(a), 5);
   EXPECT_GT(sheet.InkIn(kana), 5);
   EXPECT_GT(sheet.InkIn(square), 40);
-  EXPECT_EQ(sheet.InkOutside(Bounds(10, 5, 36, 12)), 0);
+  EXPECT_EQ(sheet.InkOutside(Bounds(10, 5, wa + wA + wk + ws, 12)), 0);
   // Pixels are blended between paper and ink only; full coverage is the font colour
   // itself, and the curves of "あ" have softer edges.
   int solid = 0, grey = 0, strong = 0;
   for (int y = 5; y < 17; ++y)
-    for (int x = 10; x < 46; ++x) {
+    for (int x = 10; x < 10 + wa + wA + wk + ws; ++x) {
       TColor c = sheet.At(x, y);
       EXPECT_EQ(BlueOf(c), GreenOf(c)) << "only blended between ink and paper";
       EXPECT_GE(RedOf(c), RedOf(kInk));
-      if (x < 22) {
+      if (x < 10 + wa) {
         grey += c != kInk && c != kPaper;
         strong += GreenOf(c) < 128;
-      } else if (x >= 34) {
+      } else if (x >= 10 + wa + wA + wk) {
         solid += c == kInk;
       }
     }
@@ -95,13 +101,15 @@ TEST_F(GlyphTextTest, GlyphsFillTheirCellsInTheFontColourAndKeepTheLayout) {
   EXPECT_LT(strong, 10 * 9 * 2 / 3);
   EXPECT_LT(sheet.InkIn({11, 7, 21, 16}), 10 * 9);
 
-  // The extent stays that of the boxes, whatever the glyphs.
+  // The extent is the sum of the advances; a character without a glyph keeps its box cell.
   TPictureCanvas canvas(sheet.dib, &font);
   for (int h : {9, 12, 13, 20}) {
     canvas.font.height = h;
-    TSize ext = canvas.TextExtent("あAｱ g");
-    EXPECT_EQ(ext.cx, BoxTextExtent("あAｱ g", h).cx) << h;
-    EXPECT_EQ(ext.cy, h);
+    int sum = 0;
+    for (const char* ch : {"あ", "A", "ｱ", " ", "g"}) sum += font.Advance(ch, h, false);
+    EXPECT_EQ(canvas.TextExtent("あAｱ g").cx, sum) << h;
+    EXPECT_EQ(canvas.TextExtent("\x85\x40").cx, BoxTextExtent("\x85\x40", h).cx) << h;
+    EXPECT_EQ(canvas.TextExtent("あ").cy, h);
   }
 }
 
@@ -181,7 +189,8 @@ TEST_F(GlyphTextTest, EveryGlyphLiesInsideItsCell) {
   EXPECT_GT(total(font.Glyph("あ", 12, 12, true)), total(font.Glyph("あ", 12, 12, false)));
   Sheet bold;
   Draw(bold, &font, 0, 0, "太字", {0, 0, 1000, 1000}, true);
-  EXPECT_EQ(bold.InkOutside({0, 0, 24, 12}), 0);
+  EXPECT_EQ(bold.InkOutside({0, 0, 2 * font.Advance("太", 12, true), 12}), 0);
+  EXPECT_GT(font.Advance("太", 12, true), font.Advance("太", 12, false));
 }
 
 TEST_F(GlyphTextTest, BlanksControlsAndUndrawableCharacters) {
@@ -191,8 +200,9 @@ TEST_F(GlyphTextTest, BlanksControlsAndUndrawableCharacters) {
   EXPECT_EQ(font.Glyph("　", 12, 12, false)->coverage.size(), 0u);  // full-width space
   Sheet sheet;
   Draw(sheet, &font, 0, 0, "\t \x7F" "A");
-  EXPECT_EQ(sheet.InkIn({0, 0, 18, 12}), 0);
-  EXPECT_GT(sheet.InkIn({18, 0, 24, 12}), 0);
+  const int a = 6 + font.Advance(" ", 12, false) + 6;  // control characters keep box cells
+  EXPECT_EQ(sheet.InkIn({0, 0, a, 12}), 0);
+  EXPECT_GT(sheet.InkIn({a, 0, a + 6, 12}), 0);
   // Bytes that are no character, and sizes out of range, have no glyph: a box is drawn.
   EXPECT_EQ(font.Glyph("\x81\x7F", 12, 12, false), nullptr);  // no character at 81 7F
   EXPECT_EQ(font.Glyph("\x85\x40", 12, 12, false), nullptr);  // unassigned row
