@@ -69,6 +69,7 @@ class HostileMedia : public WizardFixture {
     Plant(local + "Other Game\\save.dat");
     Plant(machine.Scratch() + "games\\planted.txt");
     for (const char* key : {"Software\\Microsoft\\Planted", "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Other",
+                            "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Microsoft",
                             "Software\\Classes\\Planted", "Software\\Wine\\Planted", "Software\\Policies\\Planted",
                             "Software\\Wow6432Node\\Planted", "Software\\OtherMaker\\Planted"}) {
       auto k = p.OpenKey(RegRoot::CurrentUser, key, true);
