@@ -288,6 +288,66 @@ TEST_F(HostileMedia, LinksAtTheNamesTheInstallWritesAreReplacedNotWrittenThrough
   EXPECT_TRUE(InstalledRecord().Installed);
 }
 
+// Every name the install writes, with a link of each kind planted at it or on the way to
+// it: a link to a file elsewhere, to nothing, to a folder elsewhere. Each case installs and
+// uninstalls (or is refused, for a linked folder on the way) and leaves the victims alone.
+TEST_F(HostileMedia, GeneratedLinksInTheDestinationAreNeverFollowed) {
+  PlantAround();
+  settings.ReadmeFile = "readme.txt";
+  settings.DiscFiles.Add("readme.txt");
+  settings.DiscFiles.Add("sound\\theme.wav");
+  WriteMedium(medium, settings, {{"zarn.zpb", "project"}, {"data\\a.txt", "a"}},
+              {{"game.exe", "MZ"}, {"install.exe", "MZ setup"}, {"readme.txt", "read me"}, {"sound\\theme.wav", "RIFF"}});
+  const std::string victims = machine.Scratch() + "victims\\";
+  Plant(victims + "file.txt");
+  Plant(victims + "folder\\inside.txt");
+  const char* names[] = {"readme.txt", "game.exe", "install.exe", "sound\\theme.wav", "sound", "install.dat",
+                         "install.dat.tmp", "game.dat", "game.001", "game.ext", "game.ext.tmp", "game.ini"};
+  enum Kind { kFileLink, kDangling, kFolderLink };
+  int n = 0, refusedCases = 0;
+  for (const char* name : names) {
+    for (Kind kind : {kFileLink, kDangling, kFolderLink}) {
+      const std::string what = std::string(name) + Format(" kind %d", static_cast<int>(kind));
+      dest = machine.Scratch() + Format("games\\l%d\\", n++);
+      MakeFolders(dest);
+      const std::string target = kind == kFileLink ? victims + "file.txt"
+                                 : kind == kDangling ? victims + Format("nothing%d.txt", n)
+                                                     : victims + "folder";
+      Link(target, dest + name);
+      // Only a link on the way to a file of the medium (sound\theme.wav) is refused.
+      const bool refusedCase = std::string(name) == "sound";
+      form.reset();
+      archive.reset();
+      user.Check("CheckSound");
+      user.Check("CheckData");
+      user.Click("btnNext");
+      ChooseDestAndInstall();
+      if (refusedCase) {
+        ++refusedCases;
+        user.AcceptError("リンクを経由して書き込むことはできません");
+        user.Click("btnAbort");
+        user.Answer(mrYes);
+        EXPECT_EQ(RunInstall(), mrAbort) << what;
+      } else {
+        ScriptClose();
+        ASSERT_EQ(RunInstall(), mrOk) << what << Log();
+        EXPECT_EQ(Get(dest + "sound\\theme.wav"), "RIFF") << what;
+        EXPECT_EQ(Extract(dest + "game.dat", "data\\a.txt"), "a") << what;
+        Put(dest + "save.dat", "progress");
+        ScriptUninstall(true);
+        ASSERT_EQ(RunUninstall(), mrOk) << what << Log();
+      }
+      if (kind == kDangling) {
+        EXPECT_FALSE(Exists(target)) << what;
+      }
+      ExpectPlantedUnchanged(what);
+    }
+  }
+  std::cout << "[ hostile ] " << n << " destination links: " << refusedCases << " refused, " << n - refusedCases
+            << " installed and uninstalled\n";
+  RecordProperty("links", n);
+}
+
 // A linked folder on the way to a file of the medium is refused before anything changes:
 // the old data file of a reinstall is still there.
 TEST_F(HostileMedia, ALinkedFolderInTheDestinationIsRefusedBeforeAnythingChanges) {
