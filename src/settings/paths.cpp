@@ -337,8 +337,8 @@ void ScheduleWininitDelete(Platform& platform, const std::string& path) {
     }
     text.insert(insertAt, line);
   }
-  TFileStream out(platform, file, fmCreate);
-  out.WriteBuffer(text.data(), static_cast<int64_t>(text.size()));
+  // Rewritten whole: beside and swapped in, so the lines already there survive a full disk.
+  WriteFileReplacing(platform, file, text.data(), static_cast<int64_t>(text.size()));
 }
 
 }  // namespace
