@@ -195,7 +195,8 @@ TEST_F(HostileMedia, GeneratedTitlesAndKeysNeverReachWhatTheGameDoesNotOwn) {
   std::vector<std::string> keys = {"Microsoft", "\\Microsoft\\Windows", "microsoft\\windows\\currentversion\\uninstall",
                                    "Classes", "\\Classes\\.txt", "Wine", "Policies", "Wow6432Node\\Maker", "\\\\", "\\",
                                    "..", "Maker\\..\\..\\Microsoft", "OtherMaker\\..", "Maker\\\\Microsoft",
-                                   "\\\\OtherMaker", "OtherMaker\\\x83\x5C"};
+                                   "\\\\OtherMaker", "OtherMaker\\\x83\x5C", "Maker/../Microsoft", "..\\Microsoft",
+                                   "./Microsoft", "Microsoft/", "Software\\Microsoft", "\x83\x5C\\..\\Microsoft"};
   int n = 0;
   for (const std::string& t : titles) {
     TryCase(t, machine.ScratchKey() + Format("\\c%d", n), n);
