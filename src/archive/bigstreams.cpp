@@ -7,6 +7,7 @@
 #include "archive/arcpaths.h"
 #include "runtime/error.h"
 #include "runtime/sjis.h"
+#include "settings/paths.h"
 
 namespace zarn {
 
@@ -114,6 +115,28 @@ void TQxBigFileStream::Flush() {
   }
 }
 
+bool TQxBigFileStream::Truncate(int64_t size) {
+  if (!Writable()) return false;
+  size = std::max<int64_t>(size, 0);
+  size_t keep = static_cast<size_t>(std::max<int64_t>((size + partSize_ - 1) / partSize_, 1));
+  bool ok = true;
+  while (parts_.size() > keep) {
+    int last = static_cast<int>(parts_.size()) - 1;
+    parts_.pop_back();  // closed before it is deleted
+    ok = platform_.DeleteFile(PartName(last)) && ok;
+  }
+  if (!parts_.empty()) {
+    Part& part = parts_.back();
+    int64_t rest = size - static_cast<int64_t>(keep - 1) * partSize_;
+    if (part.size > rest) {
+      ok = part.handle->SetSize(rest) && ok;
+      part.size = rest;
+    }
+  }
+  if (position_ > size) position_ = size;
+  return ok;
+}
+
 std::string TQxBigFileStream::PartName(int index) const {
   if (index == 0) return fileName_;
   return arcpaths::ChangeFileExt(fileName_, "") + Format(".%.3d", index);
@@ -144,6 +167,7 @@ TQxBigFileStream::Part& TQxBigFileStream::WritablePart(int i) {
   while (static_cast<int>(parts_.size()) <= i) {
     int k = static_cast<int>(parts_.size());
     Part part;
+    RemoveLinkAt(platform_, PartName(k));  // a new part is the file's own, never a link's target
     part.handle = platform_.OpenFile(PartName(k), FileAccess::ReadWrite, FileShare::None, FileCreate::CreateAlways);
     if (!part.handle) throw EFCreateError(Format("ファイル %s を作成できません", PartName(k)));
     part.stream.reset(new THandleStream(part.handle.get()));

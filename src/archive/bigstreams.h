@@ -75,6 +75,10 @@ class TQxBigFileStream : public TQxBigStream {
   int64_t PartSize() const { return partSize_; }
   // Puts every part's written bytes on the disk; raises EWriteError when the system fails.
   void Flush();
+  // Cuts the content back to `size` bytes (a merge that failed returns the file to the
+  // size it had): parts past it are closed and deleted, the last one kept is shortened.
+  // False when the system refused a step.
+  bool Truncate(int64_t size);
 
  private:
   struct Part {

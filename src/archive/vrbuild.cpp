@@ -10,6 +10,7 @@
 #include "runtime/error.h"
 #include "runtime/rands.h"
 #include "runtime/sjis.h"
+#include "settings/paths.h"
 #include "settings/zstreams.h"
 
 namespace zarn {
@@ -237,17 +238,6 @@ int64_t TVrFileCollection::DataEnd() {
   return size;
 }
 
-namespace {
-
-// Replaces `target` by `temp` in one step where the system allows it.
-void ReplaceFileWith(Platform& platform, const std::string& temp, const std::string& target) {
-  if (platform.ReplaceFile(temp, target)) return;
-  platform.DeleteFile(temp);
-  throw EFCreateError(Format("ファイル %s を作成できません", target));
-}
-
-}  // namespace
-
 bool TVrFileCollection::MergeFrom(TVrFileCollection& src) {
   // New members go right after the bytes the directory describes. Bytes past that end
   // (left by a merge that was cancelled or failed) are described by no directory and are
@@ -265,7 +255,18 @@ bool TVrFileCollection::MergeFrom(TVrFileCollection& src) {
     stream_->MoveTo(append);
   }
   dataEnd_ = append;
+  const int64_t oldSize = stream_->GetSize();
+  try {
+    return MergeMembers(src);
+  } catch (...) {
+    // A full disk or a failing write: the file goes back to the size it had, so what the
+    // directory on disk describes is all there is.
+    if (auto* file = dynamic_cast<TQxBigFileStream*>(stream_.get())) file->Truncate(oldSize);
+    throw;
+  }
+}
 
+bool TVrFileCollection::MergeMembers(TVrFileCollection& src) {
   bool changed = false;
   TQxBigStream* from = src.Stream();
   for (int si = 0; si < src.Count(); ++si) {
@@ -318,21 +319,10 @@ bool TVrFileCollection::MergeFrom(TVrFileCollection& src) {
   dir.insert(dir.end(), tables.begin(), tables.end());
 
   // Write the directory beside the data file under a temporary name, put it on the disk,
-  // then let it replace the old one in one step: a crash leaves one or the other.
-  std::string target = arcpaths::ChangeFileExt(fileName_, ".ext");
-  std::string temp = target + ".tmp";
-  {
-    auto h = platform_.OpenFile(temp, FileAccess::ReadWrite, FileShare::None, FileCreate::CreateAlways);
-    if (!h) throw EFCreateError(Format("ファイル %s を作成できません", temp));
-    bool ok = h->Write(dir.data(), static_cast<int64_t>(dir.size())) == static_cast<int64_t>(dir.size()) &&
-              h->Flush();
-    h.reset();
-    if (!ok) {
-      platform_.DeleteFile(temp);
-      throw EWriteError(Format("ファイル %s に書き込めません", temp));
-    }
-  }
-  ReplaceFileWith(platform_, temp, target);
+  // then let it replace the old one in one step: a crash leaves one or the other, and a
+  // link left at either name is replaced, never written through.
+  WriteFileReplacing(platform_, arcpaths::ChangeFileExt(fileName_, ".ext"), dir.data(),
+                     static_cast<int64_t>(dir.size()));
   return true;
 }
 

@@ -155,6 +155,8 @@ class TVrFileCollection : public THashCollection {
   void CopyEntryContent(TVrFile& e, TStream& dest, int64_t inflateLimit);
   // Bytes of the data stream that the directory describes (where new members go).
   int64_t DataEnd();
+  // MergeFrom once the data file is open for appending: the members and the directory.
+  bool MergeMembers(TVrFileCollection& src);
 
   Platform& platform_;
   std::string folder_;

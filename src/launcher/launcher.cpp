@@ -8,6 +8,7 @@
 #include "runtime/error.h"
 #include "runtime/sjis.h"
 #include "settings/installset.h"
+#include "settings/ownership.h"
 #include "settings/paths.h"
 
 namespace zarn {
@@ -69,6 +70,9 @@ void TLauncher::Sequence() {
     }
   }
   LoadSettings(*settings);
+  // A medium whose title or registry key reaches beyond what the game owns is refused
+  // before anything is written. An installed record is uninstalled by the same rule.
+  if (!settings->Installed) CheckOwnedSettings(*settings);
 
   // The installed game holds a mutex named after its folder while it runs.
   std::string installPath = settings->ReadRegString(platform_, "InstallPath", "");
@@ -78,7 +82,7 @@ void TLauncher::Sequence() {
   }
   // One copy per title at a time.
   bool existed = false;
-  std::unique_ptr<NamedMutex> instance = platform_.CreateMutex(settings->Title, existed);
+  std::unique_ptr<NamedMutex> instance = platform_.CreateMutex(InstanceMutexName(settings->Title), existed);
   if (!instance || existed) {
     end_ = TLaunchEnd::AlreadyRunning;
     return;

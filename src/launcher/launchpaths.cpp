@@ -28,6 +28,8 @@ void UpperDoubleByte(unsigned char lead, unsigned char& trail) {
 
 }  // namespace
 
+std::string InstanceMutexName(const std::string& title) { return ReplaceDelimiter(title, '\\', '-'); }
+
 std::string InstallPathMutexName(const std::string& installPath) {
   std::string name = installPath;
   for (size_t i = 0; i < name.size(); ++i) {

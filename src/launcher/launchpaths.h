@@ -18,6 +18,11 @@ std::string ProgramFolder(const std::string& programFile);
 // if missing, then every backslash replaced by "-". C:\Games\Story gives C:-GAMES-STORY-.
 std::string InstallPathMutexName(const std::string& installPath);
 
+// The name of the mutex that keeps one copy per title running: the title itself, with
+// each backslash made "-" (Windows takes a backslash in a mutex name for a namespace and
+// refuses the name). A 0x5C trail byte of a double-byte character stays.
+std::string InstanceMutexName(const std::string& title);
+
 // The "CDDrive" value written when the start menu is shown: the drive ("D:") when the
 // program's folder is the root of a drive, else "".
 std::string CDDriveValue(const std::string& programFile);

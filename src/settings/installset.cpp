@@ -226,10 +226,10 @@ void TZarnInstallSet::SaveToStream(TStream& stream) const {
 }
 
 void TZarnInstallSet::SaveToFile(Platform& platform, const std::string& path) const {
+  // Written beside and swapped in: a full disk never leaves a record cut short.
   TMemoryStream bytes;
   SaveToStream(bytes);
-  TFileStream file(platform, path, fmCreate);
-  bytes.SaveToStream(file);
+  WriteFileReplacing(platform, path, bytes.Memory(), bytes.Size());
 }
 
 void TZarnInstallSet::SetDiscCount(int32_t n) {

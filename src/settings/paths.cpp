@@ -4,6 +4,7 @@
 
 #include "runtime/error.h"
 #include "runtime/sjis.h"
+#include "settings/ownership.h"
 
 namespace zarn {
 
@@ -140,6 +141,35 @@ int64_t FileSizeOf(Platform& platform, const std::string& path) {
   return size < 0 ? 0 : size;
 }
 
+bool RemoveLinkAt(Platform& platform, const std::string& path) {
+  uint32_t attr = platform.GetFileAttributes(path);
+  if (attr == faInvalid || !(attr & faReparsePoint)) return false;
+  if ((attr & faDirectory) ? platform.RemoveDirectory(path) : platform.DeleteFile(path)) return true;
+  throw EFCreateError(Format("%s\r\nリンクを削除できません", path));
+}
+
+void WriteFileReplacing(Platform& platform, const std::string& path, const void* data, int64_t size) {
+  const std::string temp = path + ".tmp";
+  // Whatever an earlier run left under the temporary name goes first; a link goes as a link.
+  uint32_t attr = platform.GetFileAttributes(temp);
+  if (attr != faInvalid && !RemoveLinkAt(platform, temp) && !(attr & faDirectory)) {
+    if (attr & faReadOnly) platform.SetFileAttributes(temp, attr & ~faReadOnly);
+    platform.DeleteFile(temp);
+  }
+  auto h = platform.OpenFile(temp, FileAccess::Write, FileShare::None, FileCreate::CreateNew);
+  if (!h) throw EFCreateError(Format("ファイル %s を作成できません", temp));
+  bool ok = (size == 0 || h->Write(data, size) == size) && h->Flush();
+  h.reset();
+  if (ok) {
+    RemoveLinkAt(platform, path);
+    ok = platform.ReplaceFile(temp, path);
+  }
+  if (!ok) {
+    platform.DeleteFile(temp);
+    throw EWriteError(Format("ファイル %s に書き込めません", path));
+  }
+}
+
 // ---- registry
 
 bool ReadRegStr(RegistryKey& key, const std::string& name, std::string& out, uint32_t typeA, uint32_t typeB) {
@@ -152,11 +182,10 @@ bool ReadRegStr(RegistryKey& key, const std::string& name, std::string& out, uin
 }
 
 std::string ProductKeyPath(const std::string& registryKey) {
+  // A key of the system or of another program (or Software itself) is never touched.
+  if (!IsOwnedRegistryKey(registryKey)) return std::string();
   std::string rel = registryKey;
   if (!rel.empty() && rel[0] == '\\') rel.erase(0, 1);
-  // A setting of nothing but backslashes would name Software itself; deleting that
-  // would take every program's settings with it.
-  if (rel.find_first_not_of('\\') == std::string::npos) return std::string();
   return "Software\\" + rel;
 }
 
@@ -230,7 +259,9 @@ std::string CleanFolderName(const std::string& name) {
 
 int UserAppDataDirs(Platform& platform, const std::string& name, TStringList& list) {
   if (platform.Version().platformId != 2 || name.empty()) return 0;
-  const std::string clean = CleanFolderName(name);
+  // A name that would be the application-data folder itself or one above it has none.
+  const std::string clean = SaveFolderName(name);
+  if (clean.empty()) return 0;
   std::unique_ptr<RegistryKey> profiles = platform.OpenKey(RegRoot::LocalMachine, kProfileListKey, false);
   if (!profiles) return 0;
 
@@ -306,8 +337,8 @@ void ScheduleWininitDelete(Platform& platform, const std::string& path) {
     }
     text.insert(insertAt, line);
   }
-  TFileStream out(platform, file, fmCreate);
-  out.WriteBuffer(text.data(), static_cast<int64_t>(text.size()));
+  // Rewritten whole: beside and swapped in, so the lines already there survive a full disk.
+  WriteFileReplacing(platform, file, text.data(), static_cast<int64_t>(text.size()));
 }
 
 }  // namespace

@@ -46,6 +46,15 @@ void ListFiles(Platform& platform, const std::string& folder, uint16_t mask, boo
 bool CopyIfChanged(Platform& platform, const std::string& source, const std::string& target, bool compare);
 // The file's size; 0 when it cannot be opened.
 int64_t FileSizeOf(Platform& platform, const std::string& path);
+// Removes a link (to a file or a folder) standing at `path`, never what it leads to.
+// True when a link was there and is gone; false when none was there.
+bool RemoveLinkAt(Platform& platform, const std::string& path);
+// Writes a whole file beside its target (path + ".tmp", made new, never through a link
+// left there), puts it on the disk and swaps it in for `path` in one step, so a full
+// disk or a crash leaves the old file or the new one and a link at `path` is replaced,
+// not written through. Raises EFCreateError or EWriteError naming the file; the
+// temporary file is removed on failure.
+void WriteFileReplacing(Platform& platform, const std::string& path, const void* data, int64_t size);
 
 // ---- registry
 

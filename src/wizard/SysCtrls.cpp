@@ -4,6 +4,8 @@
 
 #include "platform/platform.h"
 #include "runtime/sjis.h"
+#include "settings/ownership.h"
+#include "wizard/jobfiles.h"
 
 namespace zarn {
 
@@ -36,40 +38,9 @@ size_t NameStart(const std::string& path) {
 
 std::string AddBackslash(const std::string& s) { return EndsWithDelimiter(s, '\\') ? s : s + "\\"; }
 
-// Creates a folder and every missing parent.
-void ForceDirectories(Platform& p, const std::string& folder) {
-  std::string path = folder;
-  while (path.size() > 3 && EndsWithDelimiter(path, '\\')) path.pop_back();
-  if (path.empty() || p.DirectoryExists(path)) return;
-  size_t slash = LastBackslash(path);
-  if (slash != std::string::npos && slash > 0) ForceDirectories(p, path.substr(0, slash + 1));
-  p.CreateDirectory(path);
-}
-
-void DeleteTree(Platform& p, const std::string& folder) {
-  std::vector<DirEntry> entries;
-  if (p.ListDirectory(folder, entries)) {
-    for (const DirEntry& e : entries) {
-      if (e.name == "." || e.name == "..") continue;
-      std::string path = AddBackslash(folder) + e.name;
-      if (e.attributes & faDirectory) DeleteTree(p, path);
-      else p.DeleteFile(path);
-    }
-  }
-  p.RemoveDirectory(folder);
-}
 }  // namespace
 
-bool IsSafeSubDir(const std::string& subDir) {
-  if (subDir.empty() || subDir[0] == '\\' || FindDelimiter(subDir, ':') != std::string::npos) return false;
-  std::vector<std::string> parts = SplitDelimited(subDir, '\\');
-  if (parts.size() > 1 && parts.back().empty()) parts.pop_back();  // one trailing backslash
-  for (std::string part : parts) {
-    while (!part.empty() && (part.back() == '.' || part.back() == ' ')) part.pop_back();
-    if (part.empty()) return false;  // "", ".", "..", "...", ". "
-  }
-  return true;
-}
+bool IsSafeSubDir(const std::string& subDir) { return IsInsideFolder(subDir); }
 
 TApplication& ApplicationOf(TComponent* owner) {
   if (auto* app = dynamic_cast<TApplication*>(owner)) return *app;
@@ -111,8 +82,18 @@ std::string TShellLink::FolderPath() {
 
 void TShellLink::CreateLink() {
   if (fileName_.empty()) SetFileName(app_.ExeName());
+  Platform& p = app_.platform();
   std::string folder = FolderPath();
-  ForceDirectories(app_.platform(), folder);
+  // The shortcut goes strictly inside its special folder, and never through a link.
+  if ((!subDir_.empty() && !IsSafeSubDir(subDir_)) || !IsPlainName(linkName_))
+    throw EShellLinkError("ショートカットの名前が正しくありません");
+  std::string special = folder.substr(0, folder.size() - (subDir_.empty() ? 0 : AddBackslash(subDir_).size()));
+  std::string linkPath = folder + linkName_ + ".lnk";
+  if (!subDir_.empty() && PassesThroughLink(p, special, subDir_))
+    throw EShellLinkError(folder + "\r\n" + "リンクを経由してショートカットを作ることはできません");
+  uint32_t attr = p.GetFileAttributes(linkPath);
+  if (attr != faInvalid && (attr & faReparsePoint) && !(attr & faDirectory)) p.DeleteFile(linkPath);
+  ForceDirectories(p, folder);
   ShellLinkData data;
   data.description = description_;
   data.target = fileName_;
@@ -122,11 +103,12 @@ void TShellLink::CreateLink() {
   data.showCommand = ShellShowCommand(windowState_);
   data.iconPath = fileName_;
   data.iconIndex = iconIndex_;
-  if (app_.platform().CreateShellLink(folder + linkName_ + ".lnk", data) == ShellLinkResult::NoLinkObject)
+  if (p.CreateShellLink(linkPath, data) == ShellLinkResult::NoLinkObject)
     throw EShellLinkError("Error in QueryInterface");
 }
 
 void TShellLink::OpenFolder() {
+  if (!subDir_.empty() && !IsSafeSubDir(subDir_)) return;
   std::string folder = FolderPath();
   app_.platform().ShellExecute("open", folder, "", folder, 5);
 }
@@ -134,7 +116,7 @@ void TShellLink::OpenFolder() {
 void TShellLink::RemoveFolder() {
   if (subDir_.empty() || !IsSafeSubDir(subDir_)) return;
   std::string folder = FolderPath();
-  DeleteTree(app_.platform(), folder.substr(0, folder.size() - 1));
+  RemoveTree(app_.platform(), folder.substr(0, folder.size() - 1));
 }
 
 void MakeShortcut(TApplication& app, const std::string& name, const std::string& fileName,

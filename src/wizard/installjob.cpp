@@ -11,6 +11,7 @@
 #include "runtime/error.h"
 #include "runtime/sjis.h"
 #include "settings/installset.h"
+#include "settings/ownership.h"
 #include "settings/paths.h"
 #include "wizard/insttype.h"
 #include "wizard/jobfiles.h"
@@ -82,11 +83,17 @@ void TInstallJob::OnVerifyProgress(TVrFileCollection&, TVrFile*, int64_t, int in
 // ---- the job
 
 void TInstallJob::Execute() {
+  // A run the user stopped (or whose data failed the check) takes back the files it made.
+  if (!Run() && Aborted()) UndoCreated();
+}
+
+bool TInstallJob::Run() {
   TApplication& app = form_.App();
   form_.btnBack.Hide();
   form_.btnNext.Hide();
   form_.SetCaption("ファイルコピー");
   app.ProcessMessages();
+  // Every name and path of the medium is checked before the first file changes.
   CheckSettingsNames();
 
   // An update of a folder without install.dat is one of a setup program carrying the
@@ -96,12 +103,14 @@ void TInstallJob::Execute() {
     if (!bundlePath_.empty()) PrepareWorkFolder();
   }
   const bool bundle = !bundlePath_.empty();
+  destExisted_ = platform_.DirectoryExists(dest_);
 
   form_.ProgressTotal = 0;
   form_.Progress.SetRange(0, ClampInt(form_.NeededBytes / 10));
   form_.Progress.SetPosition(0);
 
   if (!settings_.UpdateMode) DeleteOldDataFile();
+  const bool dataFileExisted = settings_.UpdateMode && !bundle && platform_.FileExists(dest_ + "game.dat");
 
   // The data file is built when the data component is chosen, and updated in an update.
   if (form_.CheckData.Checked() || settings_.UpdateMode) {
@@ -113,19 +122,25 @@ void TInstallJob::Execute() {
     data_->OnProgress = [this](TVrFileCollection& c, TVrFile* e, int64_t b, int i, int n, bool& cancel) {
       OnBuildProgress(c, e, b, i, n, cancel);
     };
+    // The project file an earlier install left is kept as it was, once: not the one an
+    // earlier disc of this run has just put in.
+    if (dataFileExisted && data_->IndexOf(kOriginalProject) < 0) {
+      int k = data_->IndexOf(kProject);
+      if (k >= 0) data_->Files(k)->SetName(kOriginalProject);
+    }
   }
 
   // A record without a disc count still describes the one disc it came with.
   for (int disc = 0; disc < std::max<int32_t>(settings_.DiscCount, 1); ++disc) {
     if (!form_.RadioDiskAll.Checked() && disc != settings_.DiscIndex) continue;
-    if (disc != settings_.DiscIndex && !ChangeDisc(disc)) return;
-    if (!settings_.FilesInArchive && !CopyPlainFiles()) return;
-    if (data_ && !BuildDataFile()) return;
+    if (disc != settings_.DiscIndex && !ChangeDisc(disc)) return false;
+    if (!settings_.FilesInArchive && !CopyPlainFiles()) return false;
+    if (data_ && !BuildDataFile()) return false;
     if (bundle) CarryOverBundleMembers();
     if (settings_.FilesInArchive) WriteSeparateFiles();
   }
 
-  if (bundle && !BuildNewBundle()) return;
+  if (bundle && !BuildNewBundle()) return false;
 
   if (data_) {
     data_->OnProgress = [this](TVrFileCollection& c, TVrFile* e, int64_t b, int i, int n, bool& cancel) {
@@ -138,9 +153,9 @@ void TInstallJob::Execute() {
           "ハードディスクに異常がないか調べてください",
           mtWarning, mbOK);
       form_.SetModalResult(mrAbort);
-      return;
+      return false;
     }
-    if (Aborted()) return;
+    if (Aborted()) return false;
   }
 
   if (bundle) PutBundleInPlace();
@@ -155,12 +170,71 @@ void TInstallJob::Execute() {
     form_.BringToFront();
   }
   form_.ShowPage(TFormType::pgExit);
+  return true;
+}
+
+void TInstallJob::UndoCreated() {
+  CleanUp();  // the data file is closed first
+  if (!settings_.UpdateMode && bundlePath_.empty()) DeleteOldDataFile();  // this run's data file
+  for (const std::string& path : created_) {
+    uint32_t attr = platform_.GetFileAttributes(path);
+    if (attr == faInvalid || (attr & (faDirectory | faReparsePoint))) continue;
+    if (attr & faReadOnly) platform_.SetFileAttributes(path, attr & ~faReadOnly);
+    platform_.DeleteFile(path);
+  }
+  created_.clear();
+  // Folders this run made, deepest first; each goes only when it is left empty.
+  for (auto it = createdFolders_.rbegin(); it != createdFolders_.rend(); ++it) {
+    uint32_t attr = platform_.GetFileAttributes(*it);
+    if (attr != faInvalid && !(attr & faReparsePoint)) platform_.RemoveDirectory(*it);
+  }
+  createdFolders_.clear();
+  if (!destExisted_) RemoveEmptyFolders(platform_, dest_);
+}
+
+void TInstallJob::NoteNewFolders(const std::string& folder) {
+  std::vector<std::string> missing;
+  std::string path = folder;
+  while (path.size() > dest_.size()) {
+    while (EndsWithDelimiter(path, '\\')) path.pop_back();
+    if (platform_.GetFileAttributes(path) != faInvalid) break;
+    missing.push_back(path);
+    path = path.substr(0, path.size() - ExtractFileName(path).size());
+  }
+  createdFolders_.insert(createdFolders_.end(), missing.rbegin(), missing.rend());
 }
 
 void TInstallJob::CheckSettingsNames() {
-  // Files the job will open or point shortcuts at must lie inside the destination.
+  // The program group, the registry key and the save folder stay what the game owns.
+  CheckOwnedSettings(settings_);
+  // Files the job will open, write or point shortcuts at must lie inside the destination.
   if (!settings_.ReadmeFile.empty()) CheckMemberName(settings_.ReadmeFile);
   if (!settings_.ProgramFile.empty()) CheckMemberName(settings_.ProgramFile);
+  for (const std::string& name : settings_.DiscFiles)
+    if (!name.empty()) CheckDestinationName(name);
+  TVrFileCollection& main = form_.MainArchive();
+  for (int i = 0; i < main.Count(); ++i) {
+    TVrFile& m = *main.Files(i);
+    if (&m != main.EndMarker() && m.Separate && m.Name() != "install.dat") CheckDestinationName(m.Name());
+  }
+  // The files the job writes itself are replaced, never written through a link; a link
+  // among the folders on the way to them is refused here, before anything changes.
+  for (const char* name : {"install.dat", "game.dat", "game.ext"}) CheckDestinationName(name);
+  if (settings_.UpdateMode)
+    for (const char* name : {"game.dat", "game.ext"})
+      if (platform_.GetFileAttributes(dest_ + name) != faInvalid &&
+          (platform_.GetFileAttributes(dest_ + name) & faReparsePoint))
+        throw EFormatError(Format("%s:リンクを経由して更新することはできません", dest_ + name));
+}
+
+// A name the job will write below the destination: a plain relative name, and no link
+// among the folders on the way (a link at the name itself is replaced when written).
+void TInstallJob::CheckDestinationName(const std::string& name) {
+  CheckMemberName(name);
+  std::string relative = ReplaceDelimiter(name, '/', '\\');
+  std::string folder = relative.substr(0, relative.size() - ExtractFileName(relative).size());
+  if (PassesThroughLink(platform_, dest_, folder))
+    throw EFormatError(Format("%s:リンクを経由して書き込むことはできません", dest_ + relative));
 }
 
 void TInstallJob::PrepareWorkFolder() {
@@ -174,10 +248,12 @@ void TInstallJob::PrepareWorkFolder() {
 }
 
 void TInstallJob::DeleteOldDataFile() {
-  for (const char* name : {"game.dat", "game.ext"})
-    if (platform_.FileExists(dest_ + name)) platform_.DeleteFile(dest_ + name);
+  // A link in the place of one of them goes as a link, whatever it leads to.
+  for (const char* name : {"game.dat", "game.ext", "game.ext.tmp"})
+    if (!RemoveLinkAt(platform_, dest_ + name) && platform_.FileExists(dest_ + name)) platform_.DeleteFile(dest_ + name);
   for (int part = 1;; ++part) {
     std::string path = dest_ + Format("game.%.3d", part);
+    if (RemoveLinkAt(platform_, path)) continue;
     if (!platform_.FileExists(path)) break;
     platform_.DeleteFile(path);
   }
@@ -221,9 +297,9 @@ bool TInstallJob::ChangeDisc(int disc) {
 
 bool TInstallJob::CopyPlainFiles() {
   TApplication& app = form_.App();
-  // Names of the list must stay inside the destination.
+  // A later disc brings its own list: its names are checked before its first file.
   for (const std::string& name : settings_.DiscFiles)
-    if (!name.empty()) CheckMemberName(name);
+    if (!name.empty()) CheckDestinationName(name);
 
   TStringList files;
   ListFiles(platform_, source_, faReadOnly | faHidden | faSysFile | faVolumeID | faArchive, true, "", false, false,
@@ -240,6 +316,8 @@ bool TInstallJob::CopyPlainFiles() {
     chosen.push_back(relative);
   }
 
+  for (const std::string& relative : chosen) CheckDestinationName(relative);
+
   for (const std::string& relative : chosen) {
     std::string from = source_ + relative;
     form_.ProgressTotal += FileSizeOf(platform_, from);
@@ -250,11 +328,15 @@ bool TInstallJob::CopyPlainFiles() {
 
     std::string target = dest_ + relative;
     std::string folder = target.substr(0, target.size() - ExtractFileName(target).size());
+    NoteNewFolders(folder);
     if (!ForceDirectories(platform_, folder)) {
       app.MessageDlg("ディレクトリを作成できませんでした", mtWarning, mbOK);
       form_.SetModalResult(mrOk);
       return false;
     }
+    // A link standing at the target goes; the copy is a new file of the game's own.
+    RemoveLinkAt(platform_, target);
+    if (platform_.GetFileAttributes(target) == faInvalid) created_.push_back(target);
     // A file that could not be copied is not installed: say which, and stop.
     if (!CopyIfChanged(platform_, from, target, false))
       throw EZarnError(target + "\r\n" + "ファイルがコピーできません");
@@ -268,11 +350,6 @@ bool TInstallJob::CopyPlainFiles() {
 bool TInstallJob::BuildDataFile() {
   TApplication& app = form_.App();
   TVrFileCollection& main = form_.MainArchive();
-  // Keep the project file as it was before the first update.
-  if (data_->IndexOf(kOriginalProject) < 0) {
-    int k = data_->IndexOf(kProject);
-    if (k >= 0) data_->Files(k)->SetName(kOriginalProject);
-  }
   if (!ForceDirectories(platform_, dest_)) {
     app.MessageDlg("ディレクトリを作成できませんでした", mtWarning, mbOK);
     form_.SetModalResult(mrOk);
@@ -340,8 +417,9 @@ void TInstallJob::WriteSeparateFiles() {
     if (&m == main.EndMarker() || !m.Separate) continue;
     const std::string& name = m.Name();
     if (name == "install.dat" || (!bundleName.empty() && SameText(name, bundleName))) continue;
-    CheckMemberName(name);
-    std::string target = dest_ + name;
+    CheckDestinationName(name);
+    std::string target = dest_ + ReplaceDelimiter(name, '/', '\\');
+    RemoveLinkAt(platform_, target);  // never kept, never written through
 
     int32_t age = platform_.FileAge(target);
     if (platform_.FileExists(target) && m.FileDate <= age && settings_.InstallKind != ikSystem) {
@@ -368,6 +446,7 @@ void TInstallJob::WriteSeparateFiles() {
     if (!sound) throw EFormatError("ファイルが壊れています");
 
     uint32_t attr = platform_.GetFileAttributes(target);
+    if (attr == faInvalid) created_.push_back(target);
     if (attr != faInvalid && (attr & faReadOnly)) platform_.SetFileAttributes(target, attr & ~faReadOnly);
     {
       auto file = platform_.OpenFile(target, FileAccess::Write, FileShare::None, FileCreate::CreateAlways);
@@ -467,14 +546,19 @@ void TInstallJob::RecordInstallation() {
 void TInstallJob::MakeShortcuts() {
   TApplication& app = form_.App();
   TShellLinkType type = platform_.Version().platformId == 2 ? lnkCommonPrograms : lnkPrograms;
+  // The group and the shortcuts are named after the title as Windows can write it; the
+  // descriptions keep the title as it is.
   const std::string& title = settings_.Title;
-  MakeShortcut(app, title, dest_ + settings_.ProgramFile, "", 0, 0, wsNormal, title, type, dest_, title);
+  const std::string group = ProgramGroupName(title);
+  if (group.empty()) throw EZarnError("タイトル \"" + title + "\" からはプログラムグループの名前が作れません");
+  MakeShortcut(app, group, dest_ + settings_.ProgramFile, "", 0, 0, wsNormal, group, type, dest_, title);
   std::string uninstall = title + "のアンインストール";
-  MakeShortcut(app, uninstall, dest_ + "install.exe", "", 1, 0, wsNormal, title, type, dest_, uninstall);
+  MakeShortcut(app, group + "のアンインストール", dest_ + "install.exe", "", 1, 0, wsNormal, group, type, dest_,
+               uninstall);
   if (!settings_.ReadmeFile.empty())
-    MakeShortcut(app, "お読みください", dest_ + settings_.ReadmeFile, "", 0, 0, wsNormal, title, type, dest_,
+    MakeShortcut(app, "お読みください", dest_ + settings_.ReadmeFile, "", 0, 0, wsNormal, group, type, dest_,
                  "お読みください");
-  OpenShortcutFolder(app, type, title);
+  OpenShortcutFolder(app, type, group);
 }
 
 }  // namespace zarn

@@ -21,6 +21,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace zarn {
 
@@ -49,7 +50,15 @@ class TInstallJob {
   bool Aborted() const;
   void ShowProgress();
   // The steps, each false when the job has ended.
+  // The job's steps; false when it ended before the exit page.
+  bool Run();
+  // Deletes the files this run created that were not there before it began, and the
+  // destination folder when this run made it and it is left empty.
+  void UndoCreated();
+  // Remembers the folders below the destination on the way to `folder` that do not exist yet.
+  void NoteNewFolders(const std::string& folder);
   void CheckSettingsNames();
+  void CheckDestinationName(const std::string& name);
   void PrepareWorkFolder();
   void DeleteOldDataFile();
   bool ChangeDisc(int disc);
@@ -73,6 +82,9 @@ class TInstallJob {
   std::unique_ptr<TVrFileCollection> data_;
   std::string workFolder_;
   std::string bundlePath_;
+  std::vector<std::string> created_;  // files made by this run, full paths
+  std::vector<std::string> createdFolders_;  // folders made by this run, parents first
+  bool destExisted_ = true;
 };
 
 }  // namespace zarn

@@ -8,6 +8,7 @@
 #include "runtime/error.h"
 #include "runtime/sjis.h"
 #include "settings/installset.h"
+#include "settings/ownership.h"
 #include "settings/paths.h"
 #include "wizard/installjob.h"
 #include "wizard/uninstalljob.h"
@@ -516,6 +517,12 @@ void TFormType::btnNextClick() {
     const std::string& text = EditDir.Text();
     if (text.size() <= 3) {
       App().MessageDlg("正しいインストール先を指定してください", mtWarning, mbOK);
+      return;
+    }
+    // Only a full path names one folder whatever the current folder is.
+    if (!IsAbsoluteFolder(text)) {
+      App().MessageDlg("インストール先はドライブ名から始まるフォルダ（C:\\Games\\ゲーム など）で指定してください",
+                       mtWarning, mbOK);
       return;
     }
     std::string dest = DestDir();

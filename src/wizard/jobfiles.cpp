@@ -23,13 +23,20 @@ bool ForceDirectories(Platform& platform, const std::string& path) {
 }
 
 void RemoveTree(Platform& platform, const std::string& folder) {
+  uint32_t attr = platform.GetFileAttributes(folder);
+  if (attr == faInvalid) return;
+  if (attr & faReparsePoint) {  // the link only, not what it leads to
+    if (!platform.RemoveDirectory(folder)) platform.DeleteFile(folder);
+    return;
+  }
   std::string base = AddBackslash(folder);
   std::vector<DirEntry> entries;
   if (platform.ListDirectory(base, entries)) {
     for (const DirEntry& e : entries) {
       if (e.attributes & faDirectory) continue;
       std::string path = base + e.name;
-      platform.SetFileAttributes(path, e.attributes & ~faReadOnly & ~faDirectory & ~faReparsePoint);
+      // Attributes set on a link would land on its target.
+      if (!(e.attributes & faReparsePoint)) platform.SetFileAttributes(path, e.attributes & ~faReadOnly);
       platform.DeleteFile(path);
     }
     for (const DirEntry& e : entries) {

@@ -5,6 +5,7 @@
 
 #include "runtime/sjis.h"
 #include "settings/installset.h"
+#include "settings/ownership.h"
 #include "settings/paths.h"
 
 namespace zarn {
@@ -22,6 +23,8 @@ std::string DwordBytes(uint32_t v) {
 }  // namespace
 
 std::string ProgramsEntryKey(const std::string& registryKey) {
+  // The entry is named after the product key, so it is the game's only when that key is.
+  if (!IsOwnedRegistryKey(registryKey)) return std::string();
   std::string name = registryKey;
   while (!name.empty() && name[0] == '\\') name.erase(0, 1);
   while (EndsWithDelimiter(name, '\\')) name.pop_back();

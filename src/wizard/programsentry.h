@@ -13,7 +13,7 @@ class TZarnInstallSet;
 
 // Key below HKEY_CURRENT_USER of a product's entry: the product's RegistryKey without
 // its outer backslashes, each inner backslash made "_" ("\Maker\Story" -> Maker_Story);
-// "" when the product has no registry key.
+// "" when the product has no registry key or one that is not its own (IsOwnedRegistryKey).
 std::string ProgramsEntryKey(const std::string& registryKey);
 
 // Writes the entry for an installation in `destDir` (with trailing backslash):

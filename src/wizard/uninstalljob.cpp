@@ -5,6 +5,7 @@
 #include "runtime/error.h"
 #include "runtime/sjis.h"
 #include "settings/installset.h"
+#include "settings/ownership.h"
 #include "settings/paths.h"
 #include "wizard/insttype.h"
 #include "wizard/jobfiles.h"
@@ -43,8 +44,11 @@ void TUninstallJob::Execute() {
   std::string reason = RefusalReason(platform_, base_);
   if (!reason.empty()) throw EZarnError(base_ + "\r\n" + reason + "。このフォルダからはアンインストールできません");
 
+  // The group is the one the install made from the title; a title that names none (the
+  // record is as untrusted as the medium it came from) removes no group at all.
   TShellLinkType type = platform_.Version().platformId == 2 ? lnkCommonPrograms : lnkPrograms;
-  RemoveShortcutFolder(app, type, settings_.Title);
+  std::string group = ProgramGroupName(settings_.Title);
+  if (!group.empty()) RemoveShortcutFolder(app, type, group);
   form_.Pause(3000);
   form_.BringToFront();
   LeaveInstalledFolder();
@@ -98,6 +102,11 @@ void TUninstallJob::DeleteSaveData() {
   TStringList folders;
   UserAppDataDirs(platform_, settings_.Title, folders);
   for (const std::string& folder : folders) {
+    // A save folder that is a link leads elsewhere: nothing is deleted through it.
+    std::string plain = folder;
+    if (EndsWithDelimiter(plain, '\\')) plain.pop_back();
+    uint32_t attr = platform_.GetFileAttributes(plain);
+    if (attr == faInvalid || (attr & faReparsePoint)) continue;
     std::string save = AddBackslash(folder) + "save.dat";
     if (!platform_.FileExists(save)) continue;
     platform_.DeleteFile(save);

@@ -198,8 +198,11 @@ TEST_F(WizardInstall, AbortConfirmedWhileCopyingStopsBeforeTheNextFile) {
   user.Click("btnAbort").DuringWork();  // at the second file
   user.Answer(mrYes).Expect(mtConfirmation, "インストールを中断しますか？");
   EXPECT_EQ(RunInstall(), mrAbort);
-  // The first file was copied after the No; the second never.
-  EXPECT_EQ(Exists(dest + "game.exe") + Exists(dest + "install.exe"), 1);
+  // The first file was copied after the No, the second never; the abort takes back what
+  // the run made, the folder with it.
+  EXPECT_FALSE(Exists(dest + "game.exe"));
+  EXPECT_FALSE(Exists(dest + "install.exe"));
+  EXPECT_FALSE(p.DirectoryExists(dest));
   EXPECT_FALSE(Exists(dest + "install.dat"));
   EXPECT_EQ(RegValue("InstallPath"), "<none>");
   EXPECT_FALSE(p.DirectoryExists(ProgramsFolder()));
@@ -245,7 +248,9 @@ TEST_F(WizardInstall, AbortConfirmedWhileVerifying) {
   }).DuringWork(3);
   user.Answer(mrYes);
   EXPECT_EQ(RunInstall(), mrAbort);
-  EXPECT_TRUE(Exists(dest + "game.ext"));
+  // The data file this run built goes with the abort.
+  EXPECT_FALSE(Exists(dest + "game.ext"));
+  EXPECT_FALSE(Exists(dest + "game.dat"));
   EXPECT_FALSE(Exists(dest + "install.dat"));
 }
 

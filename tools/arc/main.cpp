@@ -346,13 +346,37 @@ class Tool {
         done += sizes[e->Name()];
     };
     c.OnError = [&](const std::string&) { progress_.Done(); };
-    {
+    // The archive is made new: a link at its name or a part's is refused, never written
+    // through, and a pack that fails or stops leaves no partial archive behind.
+    for (int i = 0;; ++i) {
+      std::string part = i == 0 ? output : arcpaths::ChangeFileExt(output, "") + Format(".%.3d", i);
+      uint32_t attr = platform_.GetFileAttributes(part);
+      if (attr == faInvalid) break;
+      if (attr & faReparsePoint) throw Failure{Utf8(part) + ": is a link; an archive is not written through one"};
+    }
+    bool packed = false;
+    try {
       TQxBigFileStream out(platform_, output, fmCreate);
-      c.WriteArchive(out);
+      packed = c.WriteArchive(out);
       out.Flush();
+    } catch (...) {
+      RemovePartialArchive(output);
+      throw;
+    }
+    if (!packed) {
+      RemovePartialArchive(output);
+      throw Failure{"pack: stopped; nothing was written"};
     }
     progress_.Done();
     return 0;
+  }
+
+  // Deletes the parts of an archive that could not be finished.
+  void RemovePartialArchive(const std::string& output) {
+    for (int i = 0;; ++i) {
+      std::string part = i == 0 ? output : arcpaths::ChangeFileExt(output, "") + Format(".%.3d", i);
+      if (!platform_.FileExists(part) || !platform_.DeleteFile(part)) break;
+    }
   }
 
   int Append(const std::vector<std::string>& argv) {

@@ -482,9 +482,19 @@ bool EmulatedMachine::CopyFile(const std::string& source, const std::string& tar
   return true;
 }
 
+namespace {
+bool IsHostLink(const std::string& host) {
+  struct stat st;
+  return lstat(host.c_str(), &st) == 0 && S_ISLNK(st.st_mode);
+}
+}  // namespace
+
 bool EmulatedMachine::DeleteFile(const std::string& path) {
   Resolved r;
-  if (!Resolve(path, r) || !r.IsFile() || r.ReadOnly()) return false;
+  if (!Resolve(path, r) || r.win.parts.empty()) return false;
+  // A link to a file, or to nothing, goes as a link, as DeleteFile treats one on Windows.
+  if (!r.IsDir() && IsHostLink(r.host)) return unlink(r.host.c_str()) == 0;
+  if (!r.IsFile() || r.ReadOnly()) return false;
   if (posix::HostFileInUse(r.host)) return false;  // sharing violation
   return unlink(r.host.c_str()) == 0;
 }
@@ -614,7 +624,11 @@ bool EmulatedMachine::CreateDirectory(const std::string& path) {
 
 bool EmulatedMachine::RemoveDirectory(const std::string& path) {
   Resolved r;
-  if (!Resolve(path, r) || !r.IsDir() || r.win.parts.empty() || r.ReadOnly()) return false;
+  if (!Resolve(path, r) || !r.IsDir() || r.win.parts.empty()) return false;
+  // A link to a folder is removed as a link, as a directory symlink or junction is on
+  // Windows; what it leads to stays.
+  if (IsHostLink(r.host)) return unlink(r.host.c_str()) == 0;
+  if (r.ReadOnly()) return false;
   // The current directory (or a folder above it) is in use.
   const posix::WinPath& cur = state_->current;
   if (cur.drive == r.win.drive && cur.parts.size() >= r.win.parts.size()) {

@@ -176,6 +176,32 @@ TEST_F(ArcTool, UnsafeNamesAreRefusedAndNothingLandsOutside) {
   EXPECT_FALSE(fs::exists(Path("elsewhere/x.txt")));
 }
 
+// The files merge and pack write are their own: a link at their names is replaced or
+// refused, never written through, and a pack that fails leaves no partial archive.
+TEST_F(ArcTool, MergeAndPackNeverWriteThroughALink) {
+  Write("src/a.txt", std::string(5000, 'a'));
+  ASSERT_EQ(Run("pack src -o media.arc").status, 0);
+  Write("victim.txt", "victim");
+  fs::create_directories(Path("game"));
+  fs::create_symlink(Path("victim.txt"), Path("game/game.ext.tmp"));
+  Result r = Run("merge game/game.dat media.arc");
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(Read("victim.txt"), "victim");
+  EXPECT_FALSE(fs::is_symlink(Path("game/game.ext")));
+  EXPECT_EQ(Run("verify game/game.dat").status, 0);
+
+  fs::create_symlink(Path("victim.txt"), Path("out.arc"));
+  ExpectError(Run("pack src -o out.arc"), 2, "out.arc");
+  EXPECT_EQ(Read("victim.txt"), "victim");
+
+  // A file whose name Shift-JIS cannot hold cannot be read back: the pack stops half-way.
+  Write("broken/a.txt", std::string(5000, 'a'));
+  Write(U8(u8"broken/z\U0001F600.txt"), "unreadable by its listed name");
+  r = Run("pack broken -o broken.arc");
+  EXPECT_NE(r.status, 0);
+  EXPECT_FALSE(fs::exists(Path("broken.arc")));
+}
+
 TEST_F(ArcTool, DamagedArchivesAndFailedChecks) {
   std::string a = "contents of a", b = "contents of b";
   std::string archive = AssembleArchive(102, {{"a.txt", a, true, 0, Crc(a), false}, {"b.txt", b, true, 0, Crc(b), false}});

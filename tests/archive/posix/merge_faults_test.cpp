@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "archive/archive_support.h"
+#include "archive/bigstreams.h"
 #include "archive/vrfiles.h"
 #include "platform/posix/emulated_machine.h"
 #include "runtime/error.h"
@@ -76,6 +77,37 @@ TEST_F(MergeFaults, AFullDiskIsAnErrorNotAShortFile) {
   faults.diskFreeBytes = -1;
   ExpectSound(4);
   Merge("v2.arc");
+  ExpectSound(9);
+}
+
+// A merge that fails takes back what it appended: the data file has the size it had, in
+// the parts it had, whichever write failed.
+TEST_F(MergeFaults, AFailedMergeReturnsTheDataFileToItsOldSize) {
+  Merge("v1.arc");
+  auto size = [&] {
+    TQxBigFileStream s(p, m.Scratch() + "game.dat", fmOpenRead | fmShareDenyWrite, 512);
+    return std::make_pair(s.GetSize(), s.PartCount());
+  };
+  const auto old = size();
+  for (int64_t room : {int64_t(0), int64_t(100), int64_t(700), int64_t(1500)}) {
+    faults.diskFreeBytes = room;
+    EXPECT_THROW(Merge("v2.arc"), EZarnError) << room;
+    faults.diskFreeBytes = -1;
+    EXPECT_EQ(size(), old) << room;
+  }
+  for (int fail = 0;; ++fail) {
+    faults.writesBeforeFailure = fail;
+    bool threw = false;
+    try {
+      Merge("v2.arc");
+    } catch (const EZarnError&) {
+      threw = true;
+    }
+    faults.writesBeforeFailure = -1;
+    if (!threw) break;  // enough writes allowed to finish
+    EXPECT_EQ(size(), old) << fail;
+    ASSERT_LT(fail, 100);
+  }
   ExpectSound(9);
 }
 

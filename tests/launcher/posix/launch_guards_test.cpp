@@ -2,6 +2,7 @@
 // missing settings, the running game, a second copy, archives carried by the program file
 // as a resource or appended, and errors that reach the top.
 #include "launch_support.h"
+#include "launcher/launchpaths.h"
 
 namespace zarn {
 namespace testing {
@@ -170,6 +171,58 @@ TEST_F(LaunchGuards, AnErrorInTheWizardEndsTheRunAfterTheCleanUp) {
   EXPECT_EQ(launcher.Run(), 1);
   EXPECT_TRUE(app.Forms().empty()) << "the splash window is gone";
   EXPECT_FALSE(MutexExists(p(), kTitle));
+}
+
+}  // namespace
+}  // namespace testing
+}  // namespace zarn
+
+namespace zarn {
+namespace testing {
+namespace {
+
+// A medium whose title or key would reach outside what the game owns is refused with its
+// message before the start menu writes anything.
+TEST_F(LaunchGuards, AHostileMediumIsRefusedBeforeAnythingIsWritten) {
+  struct Case {
+    const char* title;
+    const char* key;
+    const char* message;
+  } cases[] = {{"", kKey, "プログラムグループの名前が作れません"},
+               {"..", kKey, "プログラムグループの名前が作れません"},
+               {kTitle, "\\Microsoft\\Windows", "このゲームのキーではないので使えません"},
+               {kTitle, "Classes", "このゲームのキーではないので使えません"}};
+  for (const Case& c : cases) {
+    TZarnInstallSet s = Settings();
+    s.Title = c.title;
+    s.RegistryKey = c.key;
+    PutSettings("D:\\install.dat", s);
+    LaunchRun run(p(), {});
+    run.user.AcceptError(c.message);
+    run.Go();
+    EXPECT_EQ(run.launcher.End(), TLaunchEnd::Failed) << c.title << " " << c.key;
+    EXPECT_TRUE(run.user.Finished()) << run.user.Pending();
+    EXPECT_EQ(RegValue("CDDrive"), "<none>");
+  }
+}
+
+// Windows refuses a mutex name with a backslash; the title's still guards one copy.
+TEST_F(LaunchGuards, ATitleWithABackslashStillRunsOneCopy) {
+  TZarnInstallSet s = Settings();
+  s.Title = "Maker\\物語";
+  PutSettings("D:\\install.dat", s);
+  bool existed = true;
+  EXPECT_FALSE(p().CreateMutex(s.Title, existed)) << "the system refuses such a name";
+  LaunchRun run(p(), {});
+  run.user.Click("btnExit");
+  run.Go();
+  EXPECT_EQ(run.launcher.End(), TLaunchEnd::MenuClosed);
+  EXPECT_EQ(InstanceMutexName("Maker\\物語\\\x83\x5C"), "Maker-物語-\x83\x5C");
+  auto first = p().CreateMutex(InstanceMutexName(s.Title), existed);
+  ASSERT_TRUE(first);
+  LaunchRun second(p(), {});
+  second.Go();
+  EXPECT_EQ(second.launcher.End(), TLaunchEnd::AlreadyRunning);
 }
 
 }  // namespace

@@ -111,6 +111,13 @@ TEST(SettingsFamilies, DeleteOnRebootOn9xStartsTheFile) {
   m.WriteFile(ini, "[Rename]\r\nNUL=C:\\B.EXE");
   DeleteOnReboot(*m, "C:\\a.exe");
   EXPECT_EQ(m.ReadFile(ini), "[Rename]\r\nNUL=C:\\B.EXE\r\n" + line);
+
+  // A disk that fills up while the file is rewritten leaves the requests already there.
+  const std::string before = m.ReadFile(ini);
+  m->Faults().diskFreeBytes = 10;
+  DeleteOnReboot(*m, "C:\\a.exe");
+  m->Faults().diskFreeBytes = -1;
+  EXPECT_EQ(m.ReadFile(ini), before);
 }
 
 }  // namespace
