@@ -24,6 +24,10 @@ bool MakeLink(const std::string& link, const std::string& target, bool folder) {
   return create(l.c_str(), t.c_str(), flags | kUnprivileged) || create(l.c_str(), t.c_str(), flags);
 }
 
+// Wine makes a host symbolic link and shows it as what it leads to, so nothing on it can
+// tell a link from its target; Windows reports it as a reparse point.
+const char kNotReparsePoints[] = "symbolic links are not reported as reparse points here (Wine)";
+
 class Win32Links : public ::testing::Test {
  protected:
   Platform& p() { return machine_.platform(); }
@@ -51,7 +55,7 @@ class Win32Links : public ::testing::Test {
 TEST_F(Win32Links, ARecordWrittenOverALinkReplacesTheLink) {
   Put(Path("victim.txt"), "victim");
   if (!MakeLink(Path("install.dat"), Path("victim.txt"), false)) GTEST_SKIP() << "no symbolic links here";
-  ASSERT_TRUE(IsLink(Path("install.dat")));
+  if (!IsLink(Path("install.dat"))) GTEST_SKIP() << kNotReparsePoints;
   ASSERT_TRUE(MakeLink(Path("install.dat.tmp"), Path("victim.txt"), false));
   WriteFileReplacing(p(), Path("install.dat"), "record", 6);
   EXPECT_EQ(Get(Path("victim.txt")), "victim");
@@ -66,6 +70,7 @@ TEST_F(Win32Links, RemovingATreeOrALinkLeavesWhatItLeadsTo) {
   ASSERT_TRUE(p().CreateDirectory(Path("group")));
   Put(Path("group\\game.lnk"), "link file");
   if (!MakeLink(Path("group\\docs"), Path("elsewhere"), true)) GTEST_SKIP() << "no symbolic links here";
+  if (!IsLink(Path("group\\docs"))) GTEST_SKIP() << kNotReparsePoints;
   ASSERT_TRUE(MakeLink(Path("group\\keep.lnk"), Path("elsewhere\\keep.txt"), false));
   std::vector<DirEntry> entries;
   ASSERT_TRUE(p().ListDirectory(Path("group"), entries));
