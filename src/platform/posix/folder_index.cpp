@@ -87,8 +87,18 @@ FolderIndex::~FolderIndex() {
 }
 
 FolderIndex::Folder* FolderIndex::Get(const std::string& folder) {
+  if (tried_ && owner_ != getpid()) {
+    // A forked child shares the parent's instance: reading it would take the parent's
+    // events. The child starts an index of its own.
+    if (fd_ >= 0) close(fd_);
+    fd_ = -1;
+    folders_.clear();
+    byIdentity_.clear();
+    tried_ = false;
+  }
   if (!tried_) {
     tried_ = true;
+    owner_ = getpid();
     fd_ = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
   }
   if (fd_ < 0) return nullptr;

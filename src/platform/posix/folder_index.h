@@ -57,6 +57,7 @@ class FolderIndex {
 
   int fd_ = -1;  // inotify instance; -1 when there is none
   bool tried_ = false;
+  pid_t owner_ = 0;  // the process that made the instance
   std::map<Identity, int> byIdentity_;
   std::unordered_map<int, std::unique_ptr<Folder>> folders_;  // by watch descriptor
 };

@@ -3,6 +3,7 @@
 // plain numbering of the folder would give them.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -109,6 +110,22 @@ TEST_F(FolderIndexTest, NamesDifferingInCaseOnlyOnTheHost) {
   EXPECT_EQ(Get(*m_, "C:\\Twins\\name.TXT"), "second");  // the one left
   unlink(Host("Twins/NAME.txt").c_str());
   EXPECT_EQ(Get(*m_, "C:\\Twins\\name.TXT"), "<missing>");
+}
+
+TEST_F(FolderIndexTest, AForkedChildLeavesTheParentsIndexRight) {
+  ASSERT_TRUE(m_->CreateDirectory("C:\\Data"));
+  EXPECT_FALSE(m_->FileExists("C:\\data\\child.txt"));  // the folder is indexed now
+  pid_t child = fork();
+  if (child == 0) {
+    // The child works through the parent's machine object, as a forked program would.
+    WriteHost(Host("Data/Child.TXT"), "c");
+    _exit(Get(*m_, "C:\\DATA\\child.txt") == "c" ? 0 : 1);
+  }
+  int status = 0;
+  waitpid(child, &status, 0);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0);
+  EXPECT_EQ(Get(*m_, "C:\\data\\CHILD.txt"), "c");
 }
 
 TEST_F(FolderIndexTest, ShortNamesFollowTheFolder) {
