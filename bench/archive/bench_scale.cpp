@@ -96,6 +96,7 @@ void Line(const char* what, const Timing& ours, const char* baseName, const Timi
 }  // namespace
 
 int main(int argc, char** argv) {
+  std::setvbuf(stdout, nullptr, _IOLBF, 0);  // each figure as soon as it is measured
   std::string dirArg;
   std::vector<int> sizes = {10000, 100000};
   int plain = 20000;
