@@ -370,7 +370,13 @@ void EmulatedMachine::Prepare() {
 std::unique_ptr<FileHandle> EmulatedMachine::OpenFile(const std::string& path, FileAccess access, FileShare share,
                                                       FileCreate create, bool writeThrough) {
   Resolved r;
-  if (!Resolve(path, r) || r.win.parts.empty() || r.win.trailingSeparator) return nullptr;
+  if (!Resolve(path, r)) return nullptr;
+  return OpenResolved(r, access, share, create, writeThrough);
+}
+
+std::unique_ptr<FileHandle> EmulatedMachine::OpenResolved(const Resolved& r, FileAccess access, FileShare share,
+                                                          FileCreate create, bool writeThrough) {
+  if (r.win.parts.empty() || r.win.trailingSeparator) return nullptr;
   bool created = !r.exists;
   if (r.exists) {
     if (r.IsDir() || create == FileCreate::CreateNew) return nullptr;
@@ -406,24 +412,26 @@ bool EmulatedMachine::CopyFile(const std::string& source, const std::string& tar
     if (failIfExists || dst.IsDir() || dst.ReadOnly()) return false;
     if (dst.st.st_dev == src.st.st_dev && dst.st.st_ino == src.st.st_ino) return false;  // the file itself
   }
-  auto in = OpenFile(source, FileAccess::Read, FileShare::Read, FileCreate::OpenExisting, false);
+  // Opened from what was resolved above: the copy is made where the checks were made.
+  auto in = OpenResolved(src, FileAccess::Read, FileShare::Read, FileCreate::OpenExisting, false);
   if (!in) return false;
-  auto out = OpenFile(target, FileAccess::Write, FileShare::None, FileCreate::CreateAlways, false);
+  auto out = OpenResolved(dst, FileAccess::Write, FileShare::None, FileCreate::CreateAlways, false);
   if (!out) return false;
-  std::vector<char> buffer(1 << 20);
+  // A buffer no larger than the file needs (and left unfilled): most files are small.
+  const int64_t bufferSize = std::max<int64_t>(4096, std::min<int64_t>(src.st.st_size + 1, 1 << 20));
+  std::unique_ptr<char[]> buffer(new char[static_cast<size_t>(bufferSize)]);
   bool ok = true;
   for (;;) {
-    int64_t n = in->Read(buffer.data(), static_cast<int64_t>(buffer.size()));
+    int64_t n = in->Read(buffer.get(), bufferSize);
     if (n < 0) ok = false;
     if (n <= 0) break;
-    if (out->Write(buffer.data(), n) != n) {
+    if (out->Write(buffer.get(), n) != n) {
       ok = false;
       break;
     }
   }
   out.reset();
-  Resolved written;
-  Resolve(target, written);
+  Resolved& written = dst;  // the file was opened, or made, at this host path
   if (!ok) {
     // Like Windows, a copy that failed leaves no partial file behind.
     unlink(written.host.c_str());

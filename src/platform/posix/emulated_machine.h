@@ -161,6 +161,8 @@ class EmulatedMachine : public Platform {
   struct State;
   struct Resolved;
   bool Resolve(const std::string& path, Resolved& out);
+  std::unique_ptr<FileHandle> OpenResolved(const Resolved& r, FileAccess access, FileShare share, FileCreate create,
+                                           bool writeThrough);
   void Prepare();
   void SeedRegistry();
   std::string ProfileDir() const;
