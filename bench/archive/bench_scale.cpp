@@ -9,6 +9,7 @@
 // Times are wall-clock; the processor time of the child (user + system) is shown beside
 // them, as it varies less on a busy machine.
 // Usage: zarn_bench_scale [--dir FOLDER] [--sizes N,N,...] [--plain N] [--keep]
+// (--sizes 0 skips the archives, --plain 0 the install.)
 #include <sys/resource.h>
 #include <sys/time.h>
 #include <unistd.h>
@@ -107,7 +108,8 @@ int main(int argc, char** argv) {
       dirArg = argv[++i];
     } else if (a == "--sizes" && i + 1 < argc) {
       sizes.clear();
-      for (const std::string& n : SplitDelimited(argv[++i], ',')) sizes.push_back(std::atoi(n.c_str()));
+      for (const std::string& n : SplitDelimited(argv[++i], ','))
+        if (std::atoi(n.c_str()) > 0) sizes.push_back(std::atoi(n.c_str()));  // "0": no archives
     } else if (a == "--plain" && i + 1 < argc) {
       plain = std::atoi(argv[++i]);
     } else if (a == "--keep") {
