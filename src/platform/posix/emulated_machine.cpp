@@ -157,7 +157,12 @@ bool EmulatedMachine::Resolve(const std::string& path, Resolved& out) {
     r.names = r.win.parts;
     r.host = fullHost;
     r.parentExists = true;
-    r.exists = stat(r.host.c_str(), &r.st) == 0;
+    if (!S_ISLNK(st.st_mode)) {
+      r.st = st;  // what stat would give
+      r.exists = true;
+    } else {
+      r.exists = stat(r.host.c_str(), &r.st) == 0;
+    }
     out = std::move(r);
     return true;
   }
