@@ -6,7 +6,8 @@ need_install=0
 packages=(cmake ninja-build g++ pkg-config libgtest-dev zlib1g-dev libjpeg62-turbo-dev libdeflate-dev libpng-dev libfreetype-dev
           nlohmann-json3-dev g++-mingw-w64-i686 mingw-w64-i686-dev libz-mingw-w64-dev binutils-mingw-w64-i686
           g++-mingw-w64-x86-64 mingw-w64-x86-64-dev binutils-mingw-w64-x86-64
-          wine wine32 wine64 fonts-wine xvfb xauth xdotool imagemagick fonts-ipafont-gothic nasm dpkg-dev python3)
+          wine wine32 wine64 fonts-wine xvfb xauth xdotool imagemagick fonts-ipafont-gothic nasm dpkg-dev python3
+          zip unzip)
 if ! dpkg --print-foreign-architectures | grep -qx i386; then
   dpkg --add-architecture i386
   need_install=1

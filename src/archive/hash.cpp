@@ -57,7 +57,13 @@ THashCollectionItem::THashCollectionItem(THashCollection& collection) : collecti
   Link();
 }
 
+namespace {
+// The index of an item whose collection is freeing every item at once.
+constexpr int kCleared = -2;
+}  // namespace
+
 THashCollectionItem::~THashCollectionItem() {
+  if (cachedIndex_ == kCleared) return;  // the collection dropped its chains and index already
   auto& items = collection_.items_;
   for (size_t i = static_cast<size_t>(cachedIndex_) + 1; i < items.size(); ++i) items[i]->cachedIndex_--;
   Unlink();
@@ -150,7 +156,16 @@ int THashCollection::IndexOfByChain(const std::string& name) const {
 }
 
 void THashCollection::Clear() {
-  while (!items_.empty()) delete items_.back();
+  // Every item goes, so the chains and the name index go at once rather than one item at
+  // a time; the items are still freed from the last to the first.
+  std::vector<THashCollectionItem*> items;
+  items.swap(items_);
+  heads_.fill(nullptr);
+  byName_.clear();
+  for (auto it = items.rbegin(); it != items.rend(); ++it) {
+    (*it)->cachedIndex_ = kCleared;
+    delete *it;
+  }
 }
 
 void THashCollection::Delete(int index) { delete Item(index); }

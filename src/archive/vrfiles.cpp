@@ -12,6 +12,7 @@
 #include "runtime/rands.h"
 #include "runtime/sjis.h"
 #include "settings/installset.h"
+#include "settings/paths.h"
 
 namespace zarn {
 
@@ -373,18 +374,22 @@ void TVrFileCollection::CopyEntryContent(TVrFile& e, TStream& dest, int64_t infl
     InflateMember(*stream_, e.Size, dest, std::min(inflateLimit, e.Size * kMaxInflateRatio + 65536), e.Name());
 }
 
-void TVrFileCollection::ExtractToStream(TStream& dest, const std::string& name) {
+void TVrFileCollection::ExtractToStream(TStream& dest, const std::string& name, int64_t maxSize) {
   auto* memDest = dynamic_cast<TMemoryStream*>(&dest);
   if (memDest) memDest->Clear();
+  const int64_t limit = !memDest ? INT64_MAX : maxSize >= 0 ? maxSize : MaxInflateToMemory;
   int k = stream_ ? IndexOf(name) : -1;
   if (k >= 0) {
-    CopyEntryContent(*Files(k), dest, memDest ? MaxInflateToMemory : INT64_MAX);
+    TVrFile& e = *Files(k);
+    if (e.Stored && e.Size > limit) Damaged(e.Name(), "展開後のデータが大きすぎます");
+    CopyEntryContent(e, dest, limit);
     dest.SetPosition(0);
     return;
   }
   std::string path = folder_ + name;
   if (!folder_.empty() && platform_.FileExists(path) && !SameText(path, fileName_)) {
     if (memDest) {
+      if (FileSizeOf(platform_, path) > limit) Damaged(name, "ファイルが大きすぎます");
       LoadFileToStream(platform_, path, *memDest);
     } else {
       TFileStream file(platform_, path, fmOpenRead | fmShareDenyWrite);
@@ -420,7 +425,7 @@ std::string FindInstaller(Platform& platform, const std::string& folder, const s
     TVrFileCollection candidate(platform);
     candidate.Open(path);
     TMemoryStream record;
-    candidate.ExtractToStream(record, "install.dat");
+    candidate.ExtractToStream(record, "install.dat", kMaxSettingsSize);
     TZarnInstallSet settings;
     settings.LoadFromStream(record);
     if (settings.Title == title) return path;

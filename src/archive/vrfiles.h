@@ -111,8 +111,10 @@ class TVrFileCollection : public THashCollection {
   // Writes the content of member `name`, or else of the loose file Folder + name, into
   // dest and sets dest's position to 0. A memory stream is emptied first. Compressed
   // members are inflated in blocks as they are read. An unknown name raises
-  // "%s:ファイルがありません".
-  void ExtractToStream(TStream& dest, const std::string& name);
+  // "%s:ファイルがありません". Into a memory stream at most `maxSize` bytes are taken
+  // (-1: MaxInflateToMemory); a member or loose file that holds more raises EFormatError
+  // before more than that is held.
+  void ExtractToStream(TStream& dest, const std::string& name, int64_t maxSize = -1);
 
   // ---- building, merging, verifying
 

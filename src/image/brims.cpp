@@ -24,6 +24,11 @@ using pixelrows::SetPacked;
 namespace {
 
 const int32_t kMaxTiles = 1 << 22;
+// What the bytes of a stream can make: every read may take this much for its pictures,
+// and this many bytes more for each byte of the stream (deflate expands by about 1032:1
+// at most), so a short stream cannot claim a large part of PixelBudget.
+const int64_t kBudgetFloor = int64_t(64) << 20;
+const int64_t kBudgetPerByte = 1040;
 
 const char kTruncated[] = "画像データが途中で終わっています";
 const char kPlaneShort[] = "画像データが不足しています";
@@ -93,7 +98,7 @@ class Reader {
   }
   void Reserve(int64_t bytes) {
     used_ += bytes;
-    if (used_ > list_.PixelBudget) throw EFormatError("画像が大きすぎます");
+    if (used_ > budget_) throw EFormatError("画像が大きすぎます");
   }
 
   void ReadHeader();
@@ -124,6 +129,7 @@ class Reader {
   TMemoryStream* mem_;
   int64_t size_ = 0;
   int64_t used_ = 0;
+  int64_t budget_ = 0;  // bytes the pictures of this read may take
   TBrimHeader h_;
   int32_t recVersion_ = 0;
   TMemoryStream scratch_;
@@ -217,6 +223,10 @@ void Reader::ReadHeader() {
 }
 
 void Reader::Run(bool firstFrameOnly, bool prepareTransparency) {
+  int64_t stored = Remaining();
+  budget_ = stored > (list_.PixelBudget - kBudgetFloor) / kBudgetPerByte
+                ? list_.PixelBudget
+                : std::min(list_.PixelBudget, kBudgetFloor + stored * kBudgetPerByte);
   ReadHeader();
   int32_t count = h_.FrameCount;
   if (firstFrameOnly && count > 1) count = 1;

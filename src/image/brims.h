@@ -20,7 +20,8 @@
 // and deflates alpha planes.
 //
 // Limits against damaged or hostile streams: a side of at most 32768 pixels, at most
-// 1 GiB per plane and 1 GiB for all the pictures of one read (PixelBudget), at most
+// 1 GiB per plane and, for all the pictures of one read, 64 MiB plus 1040 bytes for each
+// byte of the stream up to 1 GiB (PixelBudget), at most
 // 4194304 tiles per plane, and an inflated plane no larger than its layout needs.
 // Every fault (a short stream, a plane shorter than its rows, a tile that refers to a
 // tile, layer or frame that does not exist or is not read yet, a JPEG the library
@@ -139,7 +140,8 @@ class TBrimFrameList {
   TBrimFrame& AddFrame();
 
   // Most bytes that the pictures of one read may take together (frames, layers, alpha
-  // planes); a stream that needs more raises EFormatError before allocating.
+  // planes), whatever the stream's size; a stream that needs more, or more than 64 MiB
+  // plus 1040 bytes per byte it holds, raises EFormatError before allocating.
   static constexpr int64_t kDefaultPixelBudget = int64_t(1) << 30;
   int64_t PixelBudget = kDefaultPixelBudget;
 

@@ -22,7 +22,7 @@ const char kSettingsName[] = "install.dat";
 // Reads the settings record out of an open archive's member "install.dat".
 void LoadFromArchive(TZarnInstallSet& settings, TVrFileCollection& archive) {
   TMemoryStream stream;
-  archive.ExtractToStream(stream, kSettingsName);
+  archive.ExtractToStream(stream, kSettingsName, kMaxSettingsSize);
   settings.LoadFromStream(stream);
 }
 

@@ -4,10 +4,32 @@
 
 namespace zarn {
 
+namespace {
+// Lists up to this long are searched one string after the other.
+constexpr size_t kIndexFrom = 32;
+}  // namespace
+
+int TStringList::Add(const std::string& s) {
+  items_.push_back(s);
+  int i = Count() - 1;
+  if (indexed_) index_.emplace(LowerCase(s), i);  // an earlier equal string stays first
+  return i;
+}
+
 int TStringList::IndexOf(const std::string& s) const {
-  for (size_t i = 0; i < items_.size(); ++i)
-    if (SameText(items_[i], s)) return static_cast<int>(i);
-  return -1;
+  if (items_.size() < kIndexFrom) {
+    for (size_t i = 0; i < items_.size(); ++i)
+      if (SameText(items_[i], s)) return static_cast<int>(i);
+    return -1;
+  }
+  if (!indexed_) {
+    index_.clear();
+    index_.reserve(items_.size());
+    for (size_t i = 0; i < items_.size(); ++i) index_.emplace(LowerCase(items_[i]), static_cast<int>(i));
+    indexed_ = true;
+  }
+  auto it = index_.find(LowerCase(s));
+  return it == index_.end() ? -1 : it->second;
 }
 
 int TStringList::IndexOfExact(const std::string& s) const {
@@ -23,6 +45,7 @@ std::string TStringList::Text() const {
 }
 
 void TStringList::SetText(const std::string& text) {
+  DropIndex();
   items_.clear();
   std::string cur;
   for (size_t i = 0; i < text.size(); ++i) {

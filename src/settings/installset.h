@@ -50,6 +50,11 @@ enum : uint8_t {
   ikSystem = 2,  // into the Windows folder; no disc, component or folder page, no start menu
 };
 
+// Most bytes a settings record read from an archive member may hold: room for the texts
+// and the file lists of a game with a hundred thousand files, and far below what would
+// strain memory.
+constexpr int64_t kMaxSettingsSize = int64_t(64) << 20;
+
 // Placement of the background picture.
 enum : uint8_t { blCentre = 0, blStretch = 1, blTile = 2 };
 

@@ -302,10 +302,10 @@ class Tool {
     OpenArchive(c, a.positional[0], a.resource);
     int64_t total = 0, done = 0;
     for (int i = 0; i < c.Count(); ++i) total += c.Files(i)->Size;
+    int counted = 0;  // members whose bytes are in `done`
     c.OnProgress = [&](TVrFileCollection&, TVrFile* e, int64_t, int index, int, bool&) {
-      // Called every tenth member; the bytes of the members before it are done.
-      done = 0;
-      for (int i = 0; i <= index && i < c.Count(); ++i) done += c.Files(i)->Size;
+      // Called every tenth member; the bytes of the members up to it are done.
+      for (; counted <= index && counted < c.Count(); ++counted) done += c.Files(counted)->Size;
       progress_.Show(done, total, Utf8(e->Name()));
     };
     bool ok = c.Verify();

@@ -14,8 +14,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
-#include <set>
 
+#include "platform/posix/folder_index.h"
 #include "platform/posix/host_file.h"
 #include "platform/posix/host_text.h"
 #include "platform/posix/machine_state.h"
@@ -66,78 +66,6 @@ using posix::JoinHost;
 
 const char kAttribXattr[] = "user.zarn.attrib";
 constexpr uint32_t kStoredBits = faHidden | faSysFile | faArchive;
-
-bool AsciiEqualNoCase(const std::string& a, const std::string& b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    char x = a[i], y = b[i];
-    if (x >= 'A' && x <= 'Z') x = static_cast<char>(x + 32);
-    if (y >= 'A' && y <= 'Z') y = static_cast<char>(y + 32);
-    if (x != y) return false;
-  }
-  return true;
-}
-
-// The entry of `folder` whose name equals `name` without regard to ASCII case. (UTF-8
-// keeps ASCII letters as they are and never uses ASCII bytes inside other characters,
-// so this is the same test as on the Shift-JIS names.)
-bool FindNoCase(const std::string& folder, const std::string& name, std::string& found) {
-  DIR* d = opendir(folder.c_str());
-  if (!d) return false;
-  bool ok = false;
-  while (struct dirent* e = readdir(d)) {
-    if (AsciiEqualNoCase(e->d_name, name)) {
-      found = e->d_name;
-      ok = true;
-      break;
-    }
-  }
-  closedir(d);
-  return ok;
-}
-
-// The short names the folder's long names get: numbered in name order, skipping the
-// names that are already 8.3. Pairs of (host name, short name).
-std::vector<std::pair<std::string, std::string>> ShortNamesIn(const std::string& folder) {
-  std::vector<std::pair<std::string, std::string>> longNames;  // (Shift-JIS name, host name)
-  std::set<std::string> used;
-  if (DIR* d = opendir(folder.c_str())) {
-    while (struct dirent* e = readdir(d)) {
-      std::string host = e->d_name;
-      if (host == "." || host == "..") continue;
-      std::string name = posix::Utf8ToSjisLossy(host);
-      if (posix::IsShortName(name))
-        used.insert(UpperCase(name));
-      else
-        longNames.emplace_back(name, host);
-    }
-    closedir(d);
-  }
-  std::sort(longNames.begin(), longNames.end());
-  std::vector<std::pair<std::string, std::string>> out;
-  for (const auto& l : longNames) {
-    std::string candidate;
-    for (int n = 1; n < 1000000; ++n) {
-      candidate = posix::MakeShortName(l.first, n);
-      if (!used.count(UpperCase(candidate))) break;
-    }
-    used.insert(UpperCase(candidate));
-    out.emplace_back(l.second, candidate);
-  }
-  return out;
-}
-
-// The entry of `folder` whose generated short name is `name` (Shift-JIS).
-bool FindByShortName(const std::string& folder, const std::string& name, std::string& found) {
-  if (name.find('~') == std::string::npos || !posix::IsShortName(name)) return false;
-  for (const auto& entry : ShortNamesIn(folder)) {
-    if (SameText(entry.second, name)) {
-      found = entry.first;
-      return true;
-    }
-  }
-  return false;
-}
 
 bool ReadStoredAttributes(const std::string& host, uint32_t& bits) {
   char buf[16];
@@ -214,20 +142,52 @@ bool EmulatedMachine::Resolve(const std::string& path, Resolved& out) {
   if (!posix::ParseWinPath(path, state_->current, r.win)) return false;
   const DriveMapping* drive = state_->Drive(r.win.drive);
   if (!drive) return false;
+  const size_t count = r.win.parts.size();
+  std::vector<std::string> given(count);  // host names as the path spells them
+  for (size_t i = 0; i < count; ++i)
+    if (!posix::SjisToUtf8Strict(r.win.parts[i], given[i])) return false;
+
+  // Most paths name what exists in the case they give, or a new entry of a folder that
+  // does: one or two calls answer those; only the rest go component by component.
+  struct stat st;
+  std::string parentHost = drive->hostFolder;
+  for (size_t i = 0; i + 1 < count; ++i) parentHost = JoinHost(parentHost, given[i]);
+  std::string fullHost = count ? JoinHost(parentHost, given.back()) : parentHost;
+  if (count > 0 && lstat(fullHost.c_str(), &st) == 0) {
+    r.names = r.win.parts;
+    r.host = fullHost;
+    r.parentExists = true;
+    if (!S_ISLNK(st.st_mode)) {
+      r.st = st;  // what stat would give
+      r.exists = true;
+    } else {
+      r.exists = stat(r.host.c_str(), &r.st) == 0;
+    }
+    out = std::move(r);
+    return true;
+  }
+  if (count > 0 && stat(parentHost.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) {
+    r.names = r.win.parts;
+    std::string real;
+    bool present = state_->names.Find(parentHost, given.back(), real) ||
+                   state_->names.FindShort(parentHost, r.win.parts.back(), real);
+    if (present) r.names.back() = posix::Utf8ToSjisLossy(real);
+    r.host = present ? JoinHost(parentHost, real) : fullHost;
+    r.parentExists = true;
+    r.exists = present && stat(r.host.c_str(), &r.st) == 0;
+    out = std::move(r);
+    return true;
+  }
+
   std::string host = drive->hostFolder;
   bool present = true, parentPresent = true;
-  for (size_t i = 0; i < r.win.parts.size(); ++i) {
-    std::string name;
-    if (!posix::SjisToUtf8Strict(r.win.parts[i], name)) return false;
-    if (i + 1 == r.win.parts.size()) {
-      struct stat st;
-      parentPresent = present && stat(host.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
-    }
+  for (size_t i = 0; i < count; ++i) {
+    const std::string& name = given[i];
+    if (i + 1 == count) parentPresent = present && stat(host.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
     std::string real = name;
     if (present) {
-      struct stat st;
-      if (lstat(JoinHost(host, name).c_str(), &st) != 0 && !FindNoCase(host, name, real) &&
-          !FindByShortName(host, r.win.parts[i], real))
+      if (lstat(JoinHost(host, name).c_str(), &st) != 0 && !state_->names.Find(host, name, real) &&
+          !state_->names.FindShort(host, r.win.parts[i], real))
         present = false;
     }
     host = JoinHost(host, real);
@@ -348,7 +308,7 @@ void EmulatedMachine::Prepare() {
         std::string real = part;
         std::string joined = JoinHost(host, part);
         struct stat st;
-        if (lstat(joined.c_str(), &st) != 0 && FindNoCase(host, part, real)) joined = JoinHost(host, real);
+        if (lstat(joined.c_str(), &st) != 0 && posix::ScanNoCase(host, part, real)) joined = JoinHost(host, real);
         host = joined;
         if (stat(host.c_str(), &st) != 0) mkdir(host.c_str(), 0777);
       }
@@ -415,7 +375,13 @@ void EmulatedMachine::Prepare() {
 std::unique_ptr<FileHandle> EmulatedMachine::OpenFile(const std::string& path, FileAccess access, FileShare share,
                                                       FileCreate create, bool writeThrough) {
   Resolved r;
-  if (!Resolve(path, r) || r.win.parts.empty() || r.win.trailingSeparator) return nullptr;
+  if (!Resolve(path, r)) return nullptr;
+  return OpenResolved(r, access, share, create, writeThrough);
+}
+
+std::unique_ptr<FileHandle> EmulatedMachine::OpenResolved(const Resolved& r, FileAccess access, FileShare share,
+                                                          FileCreate create, bool writeThrough) {
+  if (r.win.parts.empty() || r.win.trailingSeparator) return nullptr;
   bool created = !r.exists;
   if (r.exists) {
     if (r.IsDir() || create == FileCreate::CreateNew) return nullptr;
@@ -425,7 +391,10 @@ std::unique_ptr<FileHandle> EmulatedMachine::OpenFile(const std::string& path, F
     return nullptr;
   }
   auto handle = posix::OpenHostFile(r.host, access, share, create, writeThrough, faults_);
-  if (handle && (created || create == FileCreate::CreateAlways)) removexattr(r.host.c_str(), kAttribXattr);
+  // Attributes stored on a file that was there go with its content (a file made by
+  // CreateNew is new for sure).
+  if (handle && create != FileCreate::CreateNew && (created || create == FileCreate::CreateAlways))
+    removexattr(r.host.c_str(), kAttribXattr);
   return handle;
 }
 
@@ -448,24 +417,26 @@ bool EmulatedMachine::CopyFile(const std::string& source, const std::string& tar
     if (failIfExists || dst.IsDir() || dst.ReadOnly()) return false;
     if (dst.st.st_dev == src.st.st_dev && dst.st.st_ino == src.st.st_ino) return false;  // the file itself
   }
-  auto in = OpenFile(source, FileAccess::Read, FileShare::Read, FileCreate::OpenExisting, false);
+  // Opened from what was resolved above: the copy is made where the checks were made.
+  auto in = OpenResolved(src, FileAccess::Read, FileShare::Read, FileCreate::OpenExisting, false);
   if (!in) return false;
-  auto out = OpenFile(target, FileAccess::Write, FileShare::None, FileCreate::CreateAlways, false);
+  auto out = OpenResolved(dst, FileAccess::Write, FileShare::None, FileCreate::CreateAlways, false);
   if (!out) return false;
-  std::vector<char> buffer(1 << 20);
+  // A buffer no larger than the file needs (and left unfilled): most files are small.
+  const int64_t bufferSize = std::max<int64_t>(4096, std::min<int64_t>(src.st.st_size + 1, 1 << 20));
+  std::unique_ptr<char[]> buffer(new char[static_cast<size_t>(bufferSize)]);
   bool ok = true;
   for (;;) {
-    int64_t n = in->Read(buffer.data(), static_cast<int64_t>(buffer.size()));
+    int64_t n = in->Read(buffer.get(), bufferSize);
     if (n < 0) ok = false;
     if (n <= 0) break;
-    if (out->Write(buffer.data(), n) != n) {
+    if (out->Write(buffer.get(), n) != n) {
       ok = false;
       break;
     }
   }
   out.reset();
-  Resolved written;
-  Resolve(target, written);
+  Resolved& written = dst;  // the file was opened, or made, at this host path
   if (!ok) {
     // Like Windows, a copy that failed leaves no partial file behind.
     unlink(written.host.c_str());
@@ -754,8 +725,8 @@ std::string EmulatedMachine::ShortPath(const std::string& path) {
     posix::SjisToUtf8Strict(name, hostName);
     std::string shortName = name;
     if (!posix::IsShortName(name)) {
-      for (const auto& entry : ShortNamesIn(host))
-        if (entry.first == hostName) shortName = entry.second;
+      std::string made = state_->names.ShortNameOf(host, hostName);
+      if (!made.empty()) shortName = made;
     }
     out.parts.push_back(shortName);
     host = JoinHost(host, hostName);

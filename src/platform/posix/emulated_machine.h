@@ -7,6 +7,9 @@
 // - Names resolve without regard to ASCII case, one component at a time; "\" and "/" both
 //   separate; ".." never leaves the drive's root; trailing dots and spaces of a component
 //   are dropped; the characters < > : " | ? * and control characters are refused.
+//   A name not found as spelled is looked up in an index of its folder's names that
+//   follows every change to the folder (folder_index.h), so the n-th new file of a folder
+//   costs what the first did.
 // - Sharing modes are kept with open-file-description byte-range locks on the file, so
 //   they hold between handles of one process and between processes. An open file cannot be
 //   deleted or renamed (the program never asks for delete sharing).
@@ -158,6 +161,8 @@ class EmulatedMachine : public Platform {
   struct State;
   struct Resolved;
   bool Resolve(const std::string& path, Resolved& out);
+  std::unique_ptr<FileHandle> OpenResolved(const Resolved& r, FileAccess access, FileShare share, FileCreate create,
+                                           bool writeThrough);
   void Prepare();
   void SeedRegistry();
   std::string ProfileDir() const;

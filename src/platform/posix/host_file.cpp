@@ -29,13 +29,35 @@ bool LockHeld(int fd, off_t which) {
   return fl.l_type != F_UNLCK;
 }
 
-bool TakeLock(int fd, off_t which) {
+// Whether any opener holds a lock on one of the bytes `from` to `to`.
+bool AnyLockHeld(int fd, off_t from, off_t to) {
   struct flock fl {};
-  fl.l_type = F_RDLCK;
+  fl.l_type = F_WRLCK;
   fl.l_whence = SEEK_SET;
-  fl.l_start = kLockBase + which;
-  fl.l_len = 1;
-  return fcntl(fd, F_OFD_SETLK, &fl) == 0;
+  fl.l_start = kLockBase + from;
+  fl.l_len = to - from + 1;
+  if (fcntl(fd, F_OFD_GETLK, &fl) != 0) return true;  // then each byte is asked about
+  return fl.l_type != F_UNLCK;
+}
+
+// Takes the lock bytes marked in `wanted`, each run of neighbouring bytes in one call.
+bool TakeLocks(int fd, const bool (&wanted)[5]) {
+  for (off_t from = 0; from < 5;) {
+    if (!wanted[from]) {
+      ++from;
+      continue;
+    }
+    off_t to = from;
+    while (to + 1 < 5 && wanted[to + 1]) ++to;
+    struct flock fl {};
+    fl.l_type = F_RDLCK;
+    fl.l_whence = SEEK_SET;
+    fl.l_start = kLockBase + from;
+    fl.l_len = to - from + 1;
+    if (fcntl(fd, F_OFD_SETLK, &fl) != 0) return false;
+    from = to + 1;
+  }
+  return true;
 }
 
 // Checks the sharing of all present openers against the new one and takes its locks.
@@ -45,11 +67,12 @@ bool AcquireSharing(int lockFd, FileAccess access, FileShare share) {
   bool deniesWrite = share == FileShare::None || share == FileShare::Read;
   while (flock(lockFd, LOCK_EX) != 0)
     if (errno != EINTR) return false;
-  bool conflict = (reads && LockHeld(lockFd, kDeniesRead)) || (writes && LockHeld(lockFd, kDeniesWrite)) ||
-                  (deniesRead && LockHeld(lockFd, kReads)) || (deniesWrite && LockHeld(lockFd, kWrites));
-  bool ok = !conflict && TakeLock(lockFd, kOpen) && (!reads || TakeLock(lockFd, kReads)) &&
-            (!writes || TakeLock(lockFd, kWrites)) && (!deniesRead || TakeLock(lockFd, kDeniesRead)) &&
-            (!deniesWrite || TakeLock(lockFd, kDeniesWrite));
+  // A file nobody else has open (the usual case) needs one question, not one per byte.
+  bool conflict = AnyLockHeld(lockFd, kOpen, kDeniesWrite) &&
+                  ((reads && LockHeld(lockFd, kDeniesRead)) || (writes && LockHeld(lockFd, kDeniesWrite)) ||
+                   (deniesRead && LockHeld(lockFd, kReads)) || (deniesWrite && LockHeld(lockFd, kWrites)));
+  const bool wanted[5] = {true, reads, writes, deniesRead, deniesWrite};
+  bool ok = !conflict && TakeLocks(lockFd, wanted);
   flock(lockFd, LOCK_UN);
   return ok;
 }

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "platform/posix/emulated_machine.h"
+#include "platform/posix/folder_index.h"
 #include "platform/posix/registry_store.h"
 #include "platform/posix/win_path.h"
 
@@ -27,6 +28,7 @@ struct EmulatedMachine::State {
   std::vector<std::pair<std::string, std::string>> environment;
   std::string programFile;
   std::chrono::steady_clock::time_point started;
+  posix::FolderIndex names;  // case-insensitive lookups in host folders
 
   const DriveMapping* Drive(char letter) const {
     for (const DriveMapping& d : drives)

@@ -1,0 +1,243 @@
+// Real-game scale benchmark (not a test): archives of many small members with Japanese
+// names in many folders, and a medium of many plain files, timed in one run:
+//   list, verify, merge (into a new data file and into one holding every member) and
+//   extract of zarn-arc at each size, with the growth from the smallest to the largest
+//   size (linear is the size ratio; the target is 1.2 times that);
+//   extract against unzip of the same files (zip -1), at each size (target 2x);
+//   a whole install on the emulated machine (zarn-setup --auto) of a medium with many
+//   plain files in nested folders, against cp -r of the same medium (target 3x).
+// Times are wall-clock; the processor time of the child (user + system) is shown beside
+// them, as it varies less on a busy machine.
+// Usage: zarn_bench_scale [--dir FOLDER] [--sizes N,N,...] [--plain N] [--keep]
+// (--sizes 0 skips the archives, --plain 0 the install.)
+#include <sys/resource.h>
+#include <sys/time.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <memory>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "platform/hostpath.h"
+#include "platform/platform.h"
+#include "runtime/sjis.h"
+#include "settings/installset.h"
+
+namespace fs = std::filesystem;
+using namespace zarn;
+
+namespace {
+
+struct Timing {
+  double wall = 0, cpu = 0;  // seconds; cpu: user + system of the children
+};
+
+double ChildCpu() {
+  struct rusage u;
+  getrusage(RUSAGE_CHILDREN, &u);
+  return double(u.ru_utime.tv_sec + u.ru_stime.tv_sec) + double(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
+}
+
+std::string Q(const std::string& s) { return "'" + s + "'"; }
+
+void Shell(const std::string& cmd) {
+  if (std::system(cmd.c_str()) != 0) {
+    std::fprintf(stderr, "failed: %s\n", cmd.c_str());
+    std::exit(2);
+  }
+}
+
+Timing Timed(const std::string& cmd) {
+  Shell("sync");
+  double cpu0 = ChildCpu();
+  auto start = std::chrono::steady_clock::now();
+  Shell(cmd);
+  Timing t;
+  t.wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  t.cpu = ChildCpu() - cpu0;
+  return t;
+}
+
+bool Have(const char* tool) { return std::system((std::string("command -v ") + tool + " >/dev/null 2>&1").c_str()) == 0; }
+
+void WriteFile(const fs::path& p, const std::string& bytes) {
+  std::ofstream(p, std::ios::binary).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+// Small files like a game's voices, pictures and scripts: `count` files under `root` in
+// folders of at most 500, with Japanese names.
+void MakeFiles(const fs::path& root, int count, std::mt19937& rng, bool nested) {
+  static const char* kKinds[] = {u8"音声", u8"背景", u8"立ち絵", u8"シナリオ"};
+  static const char* kExt[] = {".ogg", ".png", ".png", ".txt"};
+  for (int i = 0; i < count; ++i) {
+    int kind = i % 4, folder = i / 500;
+    fs::path dir = root / kKinds[kind] / (u8"第" + std::to_string(folder / 10) + u8"章");
+    if (nested) dir /= u8"場面" + std::to_string(folder % 10);
+    else dir /= u8"組" + std::to_string(folder % 10);
+    if (i % 500 < 4) fs::create_directories(dir);
+    std::string body(64 + rng() % 448, '\0');
+    for (char& c : body) c = static_cast<char>('a' + rng() % 16);
+    WriteFile(dir / (std::string(kKinds[kind]) + u8"素材" + std::to_string(i) + kExt[kind]), body);
+  }
+}
+
+void Line(const char* what, const Timing& ours, const char* baseName, const Timing& base, double target) {
+  double ratio = ours.wall / base.wall;
+  std::printf("  %-12s %8.2f s (cpu %6.2f)   %-8s %8.2f s (cpu %6.2f)   ratio %5.2f (target <= %.2f)%s\n", what,
+              ours.wall, ours.cpu, baseName, base.wall, base.cpu, ratio, target, ratio <= target ? "" : "   MISSED");
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::setvbuf(stdout, nullptr, _IOLBF, 0);  // each figure as soon as it is measured
+  std::string dirArg;
+  std::vector<int> sizes = {10000, 100000};
+  int plain = 20000;
+  bool keep = false;
+  for (int i = 1; i < argc; ++i) {
+    std::string a = argv[i];
+    if (a == "--dir" && i + 1 < argc) {
+      dirArg = argv[++i];
+    } else if (a == "--sizes" && i + 1 < argc) {
+      sizes.clear();
+      for (const std::string& n : SplitDelimited(argv[++i], ','))
+        if (std::atoi(n.c_str()) > 0) sizes.push_back(std::atoi(n.c_str()));  // "0": no archives
+    } else if (a == "--plain" && i + 1 < argc) {
+      plain = std::atoi(argv[++i]);
+    } else if (a == "--keep") {
+      keep = true;
+    } else {
+      std::printf("usage: %s [--dir FOLDER] [--sizes N,N,...] [--plain N] [--keep]\n", argv[0]);
+      return a == "--help" ? 0 : 2;
+    }
+  }
+  fs::path dir;
+  if (dirArg.empty()) {
+    const char* tmp = std::getenv("TMPDIR");
+    std::string templ = std::string(tmp && *tmp ? tmp : "/tmp") + "/zarn-scale-XXXXXX";
+    if (!mkdtemp(&templ[0])) return 2;
+    dir = templ;
+  } else {
+    dir = fs::absolute(dirArg);
+    fs::create_directories(dir);
+  }
+  fs::path tools = fs::canonical(fs::path(argv[0])).parent_path().parent_path() / "tools";
+  std::string arc = (tools / "zarn-arc").string();
+  for (const char* t : {"zarn-arc", "zarn-medium", "zarn-setup"}) {
+    if (!fs::exists(tools / t)) {
+      std::fprintf(stderr, "%s not found in %s (build the native preset)\n", t, tools.c_str());
+      return 2;
+    }
+  }
+  const bool zip = Have("zip") && Have("unzip");
+  std::mt19937 rng(20261209);
+
+  // ---- archives of each size
+  struct Row {
+    int n;
+    Timing list, verify, mergeNew, mergeAgain, extract, unzip;
+  };
+  std::vector<Row> rows;
+  for (int n : sizes) {
+    Row row;
+    row.n = n;
+    fs::path src = dir / ("src" + std::to_string(n)), arcFile = dir / ("a" + std::to_string(n) + ".arc");
+    MakeFiles(src, n, rng, false);
+    Timing pack = Timed(Q(arc) + " pack " + Q(src.string()) + " -o " + Q(arcFile.string()));
+    std::printf("%d members: pack %.2f s (cpu %.2f), archive %.1f MiB\n", n, pack.wall, pack.cpu,
+                fs::file_size(arcFile) / 1048576.0);
+    std::string a = Q(arcFile.string());
+    row.list = Timed(Q(arc) + " list " + a + " >/dev/null");
+    row.verify = Timed(Q(arc) + " verify " + a);
+    fs::path data = dir / ("data" + std::to_string(n));
+    fs::create_directories(data);
+    std::string dataFile = Q((data / "game.dat").string());
+    row.mergeNew = Timed(Q(arc) + " merge " + dataFile + " " + a + " 2>/dev/null");
+    row.mergeAgain = Timed(Q(arc) + " merge " + dataFile + " " + a + " 2>/dev/null");
+    fs::path out = dir / ("x" + std::to_string(n));
+    row.extract = Timed(Q(arc) + " extract " + a + " -o " + Q(out.string()));
+    Shell("diff -r -q " + Q(src.string()) + " " + Q(out.string()));
+    fs::remove_all(out);
+    if (zip) {
+      fs::path z = dir / ("a" + std::to_string(n) + ".zip");
+      Shell("cd " + Q(src.string()) + " && zip -1 -q -r " + Q(z.string()) + " .");
+      row.unzip = Timed("unzip -q " + Q(z.string()) + " -d " + Q(out.string()));
+      fs::remove_all(out);
+      fs::remove(z);
+    }
+    std::printf("  %-12s %8.2f s (cpu %6.2f)\n", "list", row.list.wall, row.list.cpu);
+    std::printf("  %-12s %8.2f s (cpu %6.2f)\n", "verify", row.verify.wall, row.verify.cpu);
+    std::printf("  %-12s %8.2f s (cpu %6.2f)\n", "merge new", row.mergeNew.wall, row.mergeNew.cpu);
+    std::printf("  %-12s %8.2f s (cpu %6.2f)\n", "merge again", row.mergeAgain.wall, row.mergeAgain.cpu);
+    if (zip)
+      Line("extract", row.extract, "unzip", row.unzip, 2.0);
+    else
+      std::printf("  %-12s %8.2f s (cpu %6.2f)   (zip or unzip is not installed)\n", "extract", row.extract.wall,
+                  row.extract.cpu);
+    fs::remove_all(src);
+    fs::remove_all(data);
+    fs::remove(arcFile);
+    rows.push_back(row);
+  }
+  if (rows.size() >= 2) {
+    const Row &a = rows.front(), &b = rows.back();
+    double linear = double(b.n) / a.n, target = linear * 1.2;
+    std::printf("growth %d -> %d members (linear %.0fx, target <= %.0fx):\n", a.n, b.n, linear, target);
+    auto growth = [&](const char* what, const Timing& x, const Timing& y) {
+      double g = y.wall / x.wall, c = x.cpu > 0 ? y.cpu / x.cpu : 0;
+      std::printf("  %-12s %6.1fx (cpu %6.1fx)%s\n", what, g, c, g <= target ? "" : "   MISSED");
+    };
+    growth("list", a.list, b.list);
+    growth("verify", a.verify, b.verify);
+    growth("merge new", a.mergeNew, b.mergeNew);
+    growth("merge again", a.mergeAgain, b.mergeAgain);
+    growth("extract", a.extract, b.extract);
+  }
+
+  // ---- a whole install of a medium with many plain files
+  if (plain > 0) {
+    fs::path medium = dir / "medium", machine = dir / "machine";
+    Shell(Q((tools / "zarn-medium").string()) + " build -o " + Q(medium.string()) + " --form files >/dev/null");
+    MakeFiles(medium / u8"素材", plain, rng, true);
+    // The settings record lists every plain file as one to copy.
+    std::unique_ptr<Platform> platform = CreateHostPlatform();
+    Platform& p = *platform;
+    std::string record = HostPathToWindows(p, (medium / "install.dat").string());
+    TZarnInstallSet s;
+    s.LoadFromFile(p, record);
+    int64_t bytes = 0;
+    for (const auto& e : fs::recursive_directory_iterator(medium / u8"素材")) {
+      if (!e.is_regular_file()) continue;
+      std::string rel = fs::relative(e.path(), medium).string();
+      s.DiscFiles.Add(LowerCase(ReplaceDelimiter(p.Utf8ToSjis(rel), '/', '\\')));
+      bytes += int64_t(e.file_size());
+    }
+    s.ProgramSize += bytes;
+    s.DiscProgramSizes[0] += bytes;
+    {
+      TMemoryStream m;
+      s.SaveToStream(m);
+      WriteFile(medium / "install.dat", m.ToString());
+    }
+    std::printf("install: medium of %d plain files in nested folders\n", plain);
+    Timing install = Timed(Q((tools / "zarn-setup").string()) + " --root " + Q(machine.string()) + " --drive " +
+                           Q("D=" + medium.string()) + " --program 'D:\\setup.exe' --auto --max-runs 3 >/dev/null");
+    int copied = 0;
+    for (const auto& e : fs::recursive_directory_iterator(machine / "drive_c"))
+      if (e.is_regular_file() && e.path().extension() != ".reg") ++copied;
+    Timing cp = Timed("cp -r " + Q(medium.string()) + " " + Q((dir / "medium-copy").string()));
+    Line("install", install, "cp -r", cp, 3.0);
+    std::printf("  files on the machine's C: after the install: %d\n", copied);
+  }
+
+  if (!keep) fs::remove_all(dir);
+  return 0;
+}
