@@ -5,43 +5,9 @@
 #include "archive/arcpaths.h"
 #include "runtime/error.h"
 #include "runtime/sjis.h"
+#include "settings/ownership.h"
 
 namespace zarn {
-
-namespace {
-
-// Splits at "\" and "/" that are characters of their own (a 0x5C trail byte is not).
-std::vector<std::string> Components(const std::string& name) {
-  std::vector<std::string> parts(1);
-  for (size_t i = 0; i < name.size(); ++i) {
-    unsigned char c = static_cast<unsigned char>(name[i]);
-    if (IsLeadByte(c) && i + 1 < name.size()) {
-      parts.back() += name[i];
-      parts.back() += name[++i];
-    } else if (c == '\\' || c == '/') {
-      parts.emplace_back();
-    } else {
-      parts.back() += name[i];
-    }
-  }
-  return parts;
-}
-
-bool IsDeviceName(const std::string& component) {
-  // The part before the first dot, without trailing spaces, names the device.
-  std::string base = component.substr(0, component.find('.'));
-  while (!base.empty() && base.back() == ' ') base.pop_back();
-  base = UpperCase(base);
-  static const char* const kDevices[] = {"CON", "PRN", "AUX", "NUL", "CONIN$", "CONOUT$", "CLOCK$"};
-  for (const char* d : kDevices)
-    if (base == d) return true;
-  if (base.size() == 4 && (base.compare(0, 3, "COM") == 0 || base.compare(0, 3, "LPT") == 0) && base[3] >= '1' &&
-      base[3] <= '9')
-    return true;
-  return false;
-}
-
-}  // namespace
 
 bool IsSafeRelativeName(const std::string& name, bool windowsRules) {
   if (name.empty()) return false;
@@ -53,7 +19,7 @@ bool IsSafeRelativeName(const std::string& name, bool windowsRules) {
     }
     if (c < 0x20 || c == 0x7F || c == ':') return false;
   }
-  for (const std::string& part : Components(name)) {
+  for (const std::string& part : PathComponents(name)) {
     if (part.empty() || part == "..") return false;
     if (windowsRules) {
       if (part.find_first_not_of(". ") == std::string::npos) return false;
@@ -72,7 +38,7 @@ TMemberTargets::TMemberTargets(Platform& platform, const std::string& destFolder
 
 std::string TMemberTargets::Prepare(const std::string& name) {
   CheckMemberName(name);
-  std::vector<std::string> parts = Components(name);
+  std::vector<std::string> parts = PathComponents(name);
   std::string path = dest_;
   for (size_t i = 0; i + 1 < parts.size(); ++i) {
     path += parts[i];

@@ -12,8 +12,30 @@ namespace {
 
 bool IsControl(unsigned char c) { return c < 0x20 || c == 0x7F; }
 
-// Splits at "\" and "/" that are characters of their own.
-std::vector<std::string> SplitBothSeparators(const std::string& path) {
+// The full-width form of a character Windows forbids in file names; null for others.
+const char* FullWidth(char c) {
+  switch (c) {
+    case '\\': return "\x81\x5F";  // ＼
+    case '/': return "\x81\x5E";   // ／
+    case ':': return "\x81\x46";   // ：
+    case '*': return "\x81\x96";   // ＊
+    case '?': return "\x81\x48";   // ？
+    case '"': return "\x81\x68";   // ”
+    case '<': return "\x81\x83";   // ＜
+    case '>': return "\x81\x84";   // ＞
+    case '|': return "\x81\x62";   // ｜
+    default: return nullptr;
+  }
+}
+
+// Keys below HKEY_CURRENT_USER\Software that belong to the system or to other programs.
+const char* const kForeignKeys[] = {"Microsoft", "Classes", "Clients", "Policies", "RegisteredApplications",
+                                    "Wow6432Node", "Wine", "AppDataLow", "ODBC"};
+
+}  // namespace
+
+// Splits at "\" and "/" that are characters of their own (a 0x5C trail byte is not).
+std::vector<std::string> PathComponents(const std::string& path) {
   std::vector<std::string> parts(1);
   for (size_t i = 0; i < path.size(); ++i) {
     unsigned char c = static_cast<unsigned char>(path[i]);
@@ -41,28 +63,6 @@ bool IsDeviceName(const std::string& component) {
          base[3] <= '9';
 }
 
-// The full-width form of a character Windows forbids in file names; null for others.
-const char* FullWidth(char c) {
-  switch (c) {
-    case '\\': return "\x81\x5F";  // ＼
-    case '/': return "\x81\x5E";   // ／
-    case ':': return "\x81\x46";   // ：
-    case '*': return "\x81\x96";   // ＊
-    case '?': return "\x81\x48";   // ？
-    case '"': return "\x81\x68";   // ”
-    case '<': return "\x81\x83";   // ＜
-    case '>': return "\x81\x84";   // ＞
-    case '|': return "\x81\x62";   // ｜
-    default: return nullptr;
-  }
-}
-
-// Keys below HKEY_CURRENT_USER\Software that belong to the system or to other programs.
-const char* const kForeignKeys[] = {"Microsoft", "Classes", "Clients", "Policies", "RegisteredApplications",
-                                    "Wow6432Node", "Wine", "AppDataLow", "ODBC"};
-
-}  // namespace
-
 bool IsPlainName(const std::string& name) {
   if (name.empty() || name.find_first_not_of(". ") == std::string::npos) return false;
   if (name.back() == '.' || name.back() == ' ') return false;
@@ -78,7 +78,7 @@ bool IsPlainName(const std::string& name) {
 }
 
 bool IsInsideFolder(const std::string& subPath) {
-  std::vector<std::string> parts = SplitBothSeparators(subPath);
+  std::vector<std::string> parts = PathComponents(subPath);
   if (parts.size() > 1 && parts.back().empty()) parts.pop_back();  // one trailing separator
   for (const std::string& part : parts)
     if (!IsPlainName(part)) return false;  // also "", "." and "..", so nothing climbs out
@@ -141,7 +141,7 @@ bool IsAbsoluteFolder(const std::string& folder) {
     if (rest.empty()) return true;  // the drive's root
   } else if (folder.size() > 2 && folder[0] == '\\' && folder[1] == '\\') {
     // \\server\share, then the folders below the share
-    std::vector<std::string> parts = SplitBothSeparators(folder.substr(2));
+    std::vector<std::string> parts = PathComponents(folder.substr(2));
     if (parts.size() < 2 || !IsPlainName(parts[0]) || !IsPlainName(parts[1])) return false;
     size_t at = 2 + parts[0].size() + 1 + parts[1].size();
     if (at >= folder.size()) return true;
