@@ -30,7 +30,7 @@ bool IsSafeRelativeName(const std::string& name, bool windowsRules) {
 }
 
 void CheckMemberName(const std::string& name, bool windowsRules) {
-  if (!IsSafeRelativeName(name, windowsRules)) throw EFormatError(Format("%s:ファイル名が正しくありません", name));
+  if (!IsSafeRelativeName(name, windowsRules)) throw EFormatError(Format("%s:ファイル名が正しくありません", EscapeControls(name)));
 }
 
 TMemberTargets::TMemberTargets(Platform& platform, const std::string& destFolder)

@@ -344,27 +344,33 @@ bool TVrFileCollection::Verify() {
       if (cancel) return true;
     }
     ++index;
-    if (e->CRC == 0 || (!e->Name().empty() && e->Name()[0] == '/')) continue;
-    stream_->MoveTo(e->Offset);
-    int64_t got = 0;
-    uint32_t crc = RangeCRC(*stream_, e->Size, buffer.data(), static_cast<int64_t>(buffer.size()), &got);
-    bool ok = got == e->Size && crc == e->CRC;
-    if (!ok && got == e->Size && e->Separate && !e->Stored) {
-      // A member installed as a file of its own may carry the checksum of its content.
-      CrcSink sink;
-      try {
-        CopyEntryContent(*e, sink, INT64_MAX);
-        ok = sink.crc == e->CRC;
-      } catch (const EZarnError&) {
-        ok = false;
-      }
-    }
-    if (!ok) {
+    if (!VerifyMember(*e, buffer)) {
       badMember_ = e->Name();
       return false;
     }
   }
   return true;
+}
+
+bool TVrFileCollection::VerifyMember(TVrFile& e, std::vector<uint8_t>& buffer) {
+  if (e.CRC == 0 || (!e.Name().empty() && e.Name()[0] == '/')) return true;
+  if (!stream_) return false;
+  if (buffer.empty()) buffer.resize(1048576);
+  stream_->MoveTo(e.Offset);
+  int64_t got = 0;
+  uint32_t crc = RangeCRC(*stream_, e.Size, buffer.data(), static_cast<int64_t>(buffer.size()), &got);
+  bool ok = got == e.Size && crc == e.CRC;
+  if (!ok && got == e.Size && e.Separate && !e.Stored) {
+    // A member installed as a file of its own may carry the checksum of its content.
+    CrcSink sink;
+    try {
+      CopyEntryContent(e, sink, INT64_MAX);
+      ok = sink.crc == e.CRC;
+    } catch (const EZarnError&) {
+      ok = false;
+    }
+  }
+  return ok;
 }
 
 // ---- AppendArchive

@@ -136,6 +136,9 @@ class TVrFileCollection : public THashCollection {
   // Checks the stored bytes of every member that has a CRC against it. False at the first
   // mismatch (see BadMember) or when no stream is open; true after a cancel.
   bool Verify();
+  // Checks one member's stored bytes against its CRC as Verify does (true for a member
+  // without CRC or a superseded one); `buffer` is a work area, sized on first use.
+  bool VerifyMember(TVrFile& member, std::vector<uint8_t>& buffer);
   // The name of the member the last Verify found bad ("" when none).
   const std::string& BadMember() const { return badMember_; }
 

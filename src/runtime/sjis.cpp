@@ -82,6 +82,26 @@ std::string FoldCase(const std::string& s) {
 }
 }  // namespace
 
+std::string EscapeControls(const std::string& s) {
+  static const char kDigits[] = "0123456789ABCDEF";
+  std::string out;
+  out.reserve(s.size());
+  for (size_t i = 0; i < s.size(); ++i) {
+    unsigned char c = static_cast<unsigned char>(s[i]);
+    if (IsLeadByte(c) && i + 1 < s.size()) {
+      out += s[i];
+      out += s[++i];
+    } else if (c < 0x20 || c == 0x7F) {
+      out += "\\x";
+      out += kDigits[c >> 4];
+      out += kDigits[c & 15];
+    } else {
+      out += s[i];
+    }
+  }
+  return out;
+}
+
 std::string LowerCase(const std::string& s) { return FoldCase<false>(s); }
 std::string UpperCase(const std::string& s) { return FoldCase<true>(s); }
 

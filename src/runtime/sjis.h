@@ -24,6 +24,10 @@ std::vector<std::string> SplitDelimited(const std::string& s, char sep);
 std::string ReplaceDelimiter(const std::string& s, char from, char to);
 
 // Case folding touches the ASCII letters only (and never a trail byte).
+// `s` with each control byte (below 0x20, and 0x7F) written as \xNN, so a name from a
+// file stays whole and visible in a message; double-byte characters are kept.
+std::string EscapeControls(const std::string& s);
+
 std::string LowerCase(const std::string& s);
 std::string UpperCase(const std::string& s);
 // Case-insensitive comparison with the same folding; <0, 0, >0.

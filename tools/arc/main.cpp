@@ -61,9 +61,12 @@ const char kExtractUsage[] =
     "usage: zarn-arc extract [--resource] ARCHIVE -o DIR [NAME...]\n"
     "\n"
     "Writes every member, or the NAMEs given, as files below DIR (\\ in names becomes a\n"
-    "folder) and sets their dates from the archive. Superseded entries (names beginning\n"
-    "with /) are skipped. A name that is absolute, has a drive or colon, contains an empty\n"
-    "or .. part or a control character is refused, as is a link on the way below DIR.\n";
+    "folder) and sets their dates from the archive. A superseded entry (a name beginning\n"
+    "with /, an earlier version an update replaced) is written below DIR\\superseded, and\n"
+    "said so on standard error. A name that is absolute, has a drive or colon, contains an\n"
+    "empty or .. part or a control character is refused, as is a link on the way below DIR.\n"
+    "Every member with a CRC is checked as it is written; exit status 1 names each one\n"
+    "whose stored bytes do not match (it is written all the same).\n";
 
 const char kVerifyUsage[] =
     "usage: zarn-arc verify [--resource] ARCHIVE\n"
@@ -180,6 +183,14 @@ class Tool {
 
  private:
   std::string Utf8(const std::string& sjis) { return platform_.SjisToUtf8(sjis); }
+  // A member name for the terminal: UTF-8, control bytes (NUL among them) escaped.
+  std::string Shown(const std::string& sjis) { return Utf8(EscapeControls(sjis)); }
+  static bool Superseded(const TVrFile& f) { return !f.Name().empty() && f.Name()[0] == '/'; }
+  // One line on standard error that does not end the command.
+  void Note(const std::string& text) {
+    progress_.Done();
+    std::cerr << "zarn-arc: " << text << "\n";
+  }
   std::string Win(const std::string& host) { return HostPathToWindows(platform_, host); }
 
   // Opens an archive in any of its forms; a file that holds none is an error.
@@ -265,19 +276,26 @@ class Tool {
       std::set<std::string> seen;
       for (int i = 0; i < c.Count(); ++i) {
         TVrFile* f = c.Files(i);
-        if (f == c.EndMarker() || (!f->Name().empty() && f->Name()[0] == '/')) continue;
-        if (!seen.insert(LowerCase(f->Name())).second) continue;
+        if (f == c.EndMarker()) continue;
+        if (!seen.insert(LowerCase(f->Name())).second) {
+          if (Superseded(*f)) Note(Shown(f->Name()) + ": an older superseded copy of this name, not written");
+          continue;
+        }
         todo.push_back(c.Files(c.IndexOf(f->Name())));
       }
     }
     int64_t total = 0, done = 0;
     for (TVrFile* f : todo) total += f->Size;
     TMemberTargets targets(platform_, dest);
+    std::vector<uint8_t> buffer;
+    int damaged = 0;
     for (TVrFile* f : todo) {
-      progress_.Show(done, total, Utf8(f->Name()));
-      std::string target = targets.Prepare(f->Name());
+      progress_.Show(done, total, Shown(f->Name()));
+      // A superseded entry keeps its place below "superseded\", away from the current members.
+      const std::string name = Superseded(*f) ? "superseded\\" + f->Name().substr(1) : f->Name();
+      std::string target = targets.Prepare(name);
       {
-        std::unique_ptr<FileHandle> file = targets.Create(target, f->Name());
+        std::unique_ptr<FileHandle> file = targets.Create(target, name);
         try {
           THandleStream out(file.get());
           c.ExtractToStream(out, f->Name());
@@ -288,10 +306,15 @@ class Tool {
         }
       }
       if (f->FileDate != 0) platform_.SetFileAge(target, f->FileDate);
+      if (Superseded(*f)) Note(Shown(f->Name()) + ": superseded by a newer member, written as " + Shown(name));
+      if (!c.VerifyMember(*f, buffer)) {
+        Note(Shown(f->Name()) + ": CRC mismatch, the member is damaged");
+        ++damaged;
+      }
       done += f->Size;
     }
     progress_.Done();
-    return 0;
+    return damaged ? 1 : 0;
   }
 
   int VerifyCommand(const std::vector<std::string>& argv) {

@@ -154,10 +154,18 @@ TEST_F(ArcTool, ProgramFilesAndResources) {
 }
 
 TEST_F(ArcTool, UnsafeNamesAreRefusedAndNothingLandsOutside) {
-  // A name beginning with "/" reads as a superseded entry: skipped unless asked for.
+  // A name beginning with "/" reads as a superseded entry: written below "superseded" in
+  // the destination, never at the root it seems to name, and said so.
   Write("slash.arc", AssembleArchive(102, {{"/etc/evil.txt", "pwned", true, 0, 0, false}}));
-  EXPECT_EQ(Run("extract slash.arc -o out").status, 0);
-  ExpectError(Run("extract slash.arc -o out /etc/evil.txt"), 2, "/etc/evil.txt");
+  for (const char* names : {"", " /etc/evil.txt"}) {
+    Result r = Run(std::string("extract slash.arc -o out") + names);
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.err.find("/etc/evil.txt"), std::string::npos) << r.err;
+    EXPECT_EQ(Read("out/superseded/etc/evil.txt"), "pwned");
+  }
+  // A name with a NUL byte is refused, named whole.
+  Write("zero.arc", AssembleArchive(102, {{std::string("a\0b.txt", 7), "x", true, 0, 0, false}}));
+  ExpectError(Run("extract zero.arc -o out"), 2, "a\\x00b.txt");
   for (const char* bad : {"..\\evil.txt", "\\etc\\evil.txt", "C:evil.txt", "ok\\..\\..\\evil.txt", "\\\\?\\C:\\evil"}) {
     SCOPED_TRACE(bad);
     std::vector<RawMember> ms = {{"good.txt", "fine", true, 0, 0, false}, {bad, "pwned", true, 0, 0, false}};
@@ -210,6 +218,14 @@ TEST_F(ArcTool, DamagedArchivesAndFailedChecks) {
   Write("altered.arc", altered);
   Result r = Run("verify altered.arc");
   ExpectError(r, 1, "b.txt");
+  // Extraction checks every member as it writes it: the damaged one is named, written all
+  // the same, and the exit status says so.
+  r = Run("extract altered.arc -o aout");
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.err.find("b.txt: CRC mismatch"), std::string::npos) << r.err;
+  EXPECT_EQ(r.err.find("a.txt"), std::string::npos) << r.err;
+  EXPECT_EQ(Read("aout/a.txt"), a);
+  EXPECT_TRUE(fs::exists(Path("aout/b.txt")));
   Write("cut.arc", archive.substr(0, 30));
   ExpectError(Run("list cut.arc"), 2, U8(u8"壊れています"));
   ExpectError(Run("verify cut.arc"), 2, "cut.arc");
