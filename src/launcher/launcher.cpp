@@ -139,14 +139,8 @@ void TLauncher::DetectArchive() {
       resourceArchive_ = true;
   }
   if (resourceArchive_) return;
-  // Others may read the program file while it runs, but not write it.
-  std::unique_ptr<FileHandle> file =
-      platform_.OpenFile(programFile_, FileAccess::Read, FileShare::Read, FileCreate::OpenExisting);
-  if (!file) return;  // unreadable: treated as a program without an archive
-  const int64_t size = file->Seek(0, soEnd);
-  char tail[2];
-  appendedArchive_ = size >= 2 && file->Seek(size - 2, soBeginning) == size - 2 && file->Read(tail, 2) == 2 &&
-                     tail[0] == 'z' && tail[1] == 'r';
+  // An unreadable program file is treated as one without an archive.
+  appendedArchive_ = HasAppendedArchive(platform_, programFile_);
 }
 
 void TLauncher::LoadSettings(TZarnInstallSet& settings) {

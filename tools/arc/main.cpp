@@ -203,17 +203,8 @@ class Tool {
       return;
     }
     std::string ext = UpperCase(path.substr(path.size() >= 4 ? path.size() - 4 : 0));
-    if (ext == ".EXE" || ext == ".SCR") {
-      TFileStream f(platform_, path, fmOpenRead | fmShareDenyWrite);
-      int64_t size = f.Size();
-      char tail[2] = {0, 0};
-      if (size >= 6) {
-        f.SetPosition(size - 2);
-        f.Read(tail, 2);
-      }
-      if (tail[0] != 'z' || tail[1] != 'r')
-        throw Failure{hostPath + ": no archive is appended to this program (try --resource)"};
-    }
+    if ((ext == ".EXE" || ext == ".SCR") && !HasAppendedArchive(platform_, path))
+      throw Failure{hostPath + ": no archive is appended to this program (try --resource)"};
     c.Open(path);
     if (!c.Stream()) throw Failure{hostPath + ": not an archive"};
   }
