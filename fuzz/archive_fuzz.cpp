@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "archive/vrfiles.h"
+#include "archive/archive_reader.h"
 #include "platform/platform.h"
 #include "runtime/error.h"
 

@@ -23,8 +23,8 @@
 #include <string>
 #include <vector>
 
-#include "archive/vrfiles.h"
-#include "platform/hostpath.h"
+#include "archive/archive_reader.h"
+#include "platform/host_path.h"
 #include "platform/platform.h"
 
 namespace fs = std::filesystem;

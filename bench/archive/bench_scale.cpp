@@ -25,10 +25,10 @@
 #include <string>
 #include <vector>
 
-#include "platform/hostpath.h"
+#include "platform/host_path.h"
 #include "platform/platform.h"
 #include "runtime/sjis.h"
-#include "settings/installset.h"
+#include "settings/install_settings.h"
 
 namespace fs = std::filesystem;
 using namespace zarn;

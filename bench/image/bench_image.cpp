@@ -15,8 +15,8 @@
 #include <string>
 #include <vector>
 
-#include "image/brim_writer.h"
-#include "image/brims.h"
+#include "image/layered_image_builder.h"
+#include "image/layered_image.h"
 
 namespace {
 

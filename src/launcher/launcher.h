@@ -17,7 +17,7 @@
 #include <vector>
 
 #include "toolkit/forms.h"
-#include "wizard/runcontext.h"
+#include "wizard/run_context.h"
 
 namespace zarn {
 

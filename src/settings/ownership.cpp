@@ -4,7 +4,7 @@
 
 #include "runtime/error.h"
 #include "runtime/sjis.h"
-#include "settings/installset.h"
+#include "settings/install_settings.h"
 
 namespace zarn {
 

@@ -8,7 +8,7 @@
 #include <string>
 
 #include "platform/platform.h"
-#include "runtime/stringlist.h"
+#include "runtime/string_list.h"
 
 namespace zarn {
 

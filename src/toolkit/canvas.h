@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string>
 
-#include "image/DIB.h"
+#include "image/dib_picture.h"
 #include "toolkit/types.h"
 
 namespace zarn {

@@ -4,8 +4,8 @@
 // form and paint them on the parent's canvas.
 #pragma once
 
-#include "image/DIB.h"
-#include "image/GradBox.h"
+#include "image/dib_picture.h"
+#include "image/gradient_box.h"
 #include "toolkit/controls.h"
 
 namespace zarn {

@@ -6,7 +6,7 @@
 #include <stdexcept>
 #include <string>
 
-#include "image/DIB.h"
+#include "image/dib_picture.h"
 
 namespace zarn {
 

@@ -10,7 +10,7 @@
 
 #include <jpeglib.h>
 
-#include "brim_writer.h"
+#include "layered_image_builder.h"
 
 namespace zarn {
 namespace testing {

@@ -5,7 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "runtime/error.h"
-#include "settings/installset.h"
+#include "settings/install_settings.h"
 
 namespace zarn {
 namespace {

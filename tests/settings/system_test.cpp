@@ -7,7 +7,7 @@
 
 #include "runtime/error.h"
 #include "runtime/sjis.h"
-#include "settings/installset.h"
+#include "settings/install_settings.h"
 #include "settings/paths.h"
 #include "support/test_machine.h"
 

@@ -10,19 +10,19 @@
 #include <string>
 #include <vector>
 
-#include "archive/bigstreams.h"
-#include "archive/vrfiles.h"
+#include "archive/split_file_stream.h"
+#include "archive/archive_reader.h"
 #include "platform/platform.h"
 #include "runtime/error.h"
 #include "runtime/sjis.h"
-#include "settings/installset.h"
+#include "settings/install_settings.h"
 #include "settings/paths.h"
 #include "support/test_machine.h"
 #include "toolkit/headless/headless.h"
-#include "wizard/insttype.h"
+#include "wizard/wizard_window.h"
 #include "wizard/link_reader.h"
 #include "wizard/shell_recorder.h"
-#include "wizard/programsentry.h"
+#include "wizard/programs_entry.h"
 
 namespace zarn {
 namespace testing {

@@ -9,10 +9,10 @@
 #include <string>
 #include <vector>
 
-#include "archive/arcpaths.h"
-#include "archive/membername.h"
-#include "archive/vrfiles.h"
-#include "platform/hostpath.h"
+#include "archive/archive_paths.h"
+#include "archive/member_name.h"
+#include "archive/archive_reader.h"
+#include "platform/host_path.h"
 #include "platform/platform.h"
 #include "progress.h"
 #include "runtime/error.h"

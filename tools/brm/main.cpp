@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "image/brims.h"
-#include "platform/hostpath.h"
+#include "image/layered_image.h"
+#include "platform/host_path.h"
 #include "platform/platform.h"
 #include "runtime/error.h"
 #include "toolmain.h"

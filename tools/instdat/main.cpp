@@ -6,14 +6,14 @@
 #include <string>
 #include <vector>
 
-#include "archive/vrfiles.h"
-#include "platform/hostpath.h"
+#include "archive/archive_reader.h"
+#include "platform/host_path.h"
 #include "platform/platform.h"
 #include "record_json.h"
 #include "runtime/error.h"
 #include "runtime/sjis.h"
 #include "toolmain.h"
-#include "settings/installset.h"
+#include "settings/install_settings.h"
 
 namespace zarn {
 namespace instdat {

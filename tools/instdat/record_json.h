@@ -7,7 +7,7 @@
 #include <string>
 
 #include "platform/platform.h"
-#include "settings/installset.h"
+#include "settings/install_settings.h"
 
 namespace zarn {
 namespace instdat {

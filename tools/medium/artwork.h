@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <string>
 
-#include "brimwrite.h"
+#include "layered_image_writer.h"
 
 namespace zarn {
 namespace medium {

@@ -6,13 +6,13 @@
 #include <stdexcept>
 #include <vector>
 
-#include "archive/vrfiles.h"
+#include "archive/archive_reader.h"
 #include "artwork.h"
 #include "launcher/resource_writer.h"
-#include "platform/hostpath.h"
+#include "platform/host_path.h"
 #include "platform/platform.h"
 #include "runtime/sjis.h"
-#include "settings/installset.h"
+#include "settings/install_settings.h"
 
 namespace zarn {
 namespace medium {

@@ -10,10 +10,10 @@
 #include <string>
 #include <vector>
 
-#include "autouser.h"
-#include "launcher/cmdline.h"
+#include "auto_user.h"
+#include "launcher/command_line.h"
 #include "launcher/launcher.h"
-#include "launcher/launchpaths.h"
+#include "launcher/launch_rules.h"
 #include "platform/posix/emulated_machine.h"
 #include "platform/posix/host_text.h"
 #include "runtime/error.h"

@@ -6,14 +6,14 @@
 #include <memory>
 #include <string>
 
-#include "archive/vrfiles.h"
+#include "archive/archive_reader.h"
 #include "platform/platform.h"
 #include "runtime/error.h"
 #include "runtime/sjis.h"
-#include "settings/installset.h"
-#include "toolkit/formviewer.h"
+#include "settings/install_settings.h"
+#include "toolkit/form_viewer.h"
 #include "toolkit/forms.h"
-#include "wizard/insttype.h"
+#include "wizard/wizard_window.h"
 
 namespace zarn {
 namespace {

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "launcher/cmdline.h"
+#include "launcher/command_line.h"
 #include "launcher/launcher.h"
 #include "platform/platform.h"
 #include "toolkit/win32/win32_backend.h"

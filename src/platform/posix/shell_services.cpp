@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "platform/platform.h"
-#include "platform/shelllink.h"
+#include "platform/lnk_file.h"
 #include "runtime/sjis.h"
 
 namespace zarn {

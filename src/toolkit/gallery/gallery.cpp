@@ -9,7 +9,7 @@
 
 #include "platform/platform.h"
 #include "runtime/error.h"
-#include "toolkit/formviewer.h"
+#include "toolkit/form_viewer.h"
 #include "toolkit/forms.h"
 #include "toolkit/headless/headless.h"
 #include "toolkit/pictures.h"

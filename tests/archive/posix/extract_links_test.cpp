@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
-#include "archive/membername.h"
+#include "archive/member_name.h"
 #include "platform/posix/emulated_machine.h"
 #include "runtime/error.h"
 #include "support/test_machine.h"

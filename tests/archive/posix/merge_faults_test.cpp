@@ -3,8 +3,8 @@
 #include <gtest/gtest.h>
 
 #include "archive/archive_support.h"
-#include "archive/bigstreams.h"
-#include "archive/vrfiles.h"
+#include "archive/split_file_stream.h"
+#include "archive/archive_reader.h"
 #include "platform/posix/emulated_machine.h"
 #include "runtime/error.h"
 #include "support/test_machine.h"

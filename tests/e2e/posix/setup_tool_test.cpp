@@ -12,10 +12,10 @@
 #include <fstream>
 #include <sstream>
 
-#include "archive/vrfiles.h"
+#include "archive/archive_reader.h"
 #include "launcher/program_image.h"
 #include "platform/posix/emulated_machine.h"
-#include "settings/installset.h"
+#include "settings/install_settings.h"
 #include "settings/paths.h"
 #include "support/posix/tool_fixture.h"
 

@@ -9,7 +9,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "image/brim_writer.h"
+#include "image/layered_image_builder.h"
 #include "support/posix/tool_fixture.h"
 
 namespace zarn {

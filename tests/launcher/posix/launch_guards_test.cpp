@@ -2,7 +2,7 @@
 // missing settings, the running game, a second copy, archives carried by the program file
 // as a resource or appended, and errors that reach the top.
 #include "launch_support.h"
-#include "launcher/launchpaths.h"
+#include "launcher/launch_rules.h"
 
 namespace zarn {
 namespace testing {

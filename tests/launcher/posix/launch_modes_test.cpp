@@ -1,7 +1,7 @@
 // The launch sequence on the emulated machine, one mode of the program at a time: what
 // it starts last (RunFile and RunParams), the copies it leaves in the temporary folder,
 // what it schedules for deletion, the mutexes and the "CDDrive" value.
-#include "launcher/cmdline.h"
+#include "launcher/command_line.h"
 #include "launch_support.h"
 
 namespace zarn {

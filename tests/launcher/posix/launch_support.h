@@ -10,16 +10,16 @@
 #include <string>
 #include <vector>
 
-#include "archive/vrfiles.h"
-#include "image/brim_writer.h"
+#include "archive/archive_reader.h"
+#include "image/layered_image_builder.h"
 #include "launcher/launcher.h"
-#include "launcher/main.h"
+#include "launcher/splash_window.h"
 #include "launcher/program_image.h"
 #include "launcher/resource_writer.h"
 #include "platform/pe_test_image.h"
 #include "platform/posix/emulated_machine.h"
 #include "platform/posix/machine_fixture.h"
-#include "settings/installset.h"
+#include "settings/install_settings.h"
 #include "settings/paths.h"
 #include "toolkit/headless/headless.h"
 

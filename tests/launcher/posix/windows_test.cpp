@@ -2,7 +2,7 @@
 // layouts and its buttons, the background painter's layouts, and the splash window's
 // size rules, caption and text strip.
 #include "launch_support.h"
-#include "launcher/start.h"
+#include "launcher/start_menu.h"
 
 namespace zarn {
 namespace testing {

@@ -7,7 +7,7 @@
 #include "platform/win32/win32_api.h"
 #include "settings/paths.h"
 #include "support/test_machine.h"
-#include "wizard/jobfiles.h"
+#include "wizard/job_files.h"
 
 namespace zarn {
 namespace {

@@ -12,7 +12,7 @@
 
 #include "launcher/program_image.h"
 #include "runtime/streams.h"
-#include "settings/installset.h"
+#include "settings/install_settings.h"
 #include "support/posix/tool_fixture.h"
 
 namespace zarn {

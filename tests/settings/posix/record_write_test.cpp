@@ -6,7 +6,7 @@
 #include "platform/posix/emulated_machine.h"
 #include "runtime/error.h"
 #include "runtime/sjis.h"
-#include "settings/installset.h"
+#include "settings/install_settings.h"
 #include "settings/paths.h"
 #include "support/test_machine.h"
 

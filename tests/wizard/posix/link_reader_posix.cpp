@@ -1,4 +1,4 @@
-#include "platform/shelllink.h"
+#include "platform/lnk_file.h"
 #include "runtime/streams.h"
 #include "wizard/link_reader.h"
 

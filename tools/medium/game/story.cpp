@@ -9,12 +9,12 @@
 #include <memory>
 #include <string>
 
-#include "archive/vrfiles.h"
-#include "image/brims.h"
-#include "launcher/launchpaths.h"
+#include "archive/archive_reader.h"
+#include "image/layered_image.h"
+#include "launcher/launch_rules.h"
 #include "platform/platform.h"
 #include "runtime/sjis.h"
-#include "settings/installset.h"
+#include "settings/install_settings.h"
 
 namespace {
 

@@ -1,0 +1,436 @@
+#include "archive/archive_reader.h"
+
+#include <zlib.h>
+
+#include <algorithm>
+#include <climits>
+#include <cstring>
+#include <vector>
+
+#include "archive/archive_paths.h"
+#include "runtime/error.h"
+#include "runtime/scramble_random.h"
+#include "runtime/sjis.h"
+#include "settings/install_settings.h"
+#include "settings/paths.h"
+
+namespace zarn {
+
+const char* const kEndMarkerName = "\\EOF\\";
+
+namespace {
+
+// Caps on what a directory may ask for, on top of the bytes it really has.
+const int64_t kMaxMembers = int64_t(1) << 20;
+const int64_t kMaxNameLength = 65536;
+// Deflate cannot expand data by more than about 1032:1; a member that inflates beyond this
+// bound is damaged or hostile.
+const int64_t kMaxInflateRatio = 1040;
+const int64_t kInflateBlock = 1000000;
+const int64_t kReadBlock = 1048576;
+
+void Damaged(const std::string& what, const std::string& detail) {
+  throw EFormatError(Format("%s:ファイルが壊れています（%s）", what, detail));
+}
+
+}  // namespace
+
+// ---- CRC-32
+
+uint32_t UpdateCRC(uint32_t crc, const void* data, int64_t size) {
+  const Bytef* p = static_cast<const Bytef*>(data);
+  uLong c = crc;
+  while (size > 0) {
+    uInt n = static_cast<uInt>(std::min<int64_t>(size, 1 << 30));
+    c = crc32(c, p, n);
+    p += n;
+    size -= n;
+  }
+  return static_cast<uint32_t>(c);
+}
+
+uint32_t StreamCRC(TStream& s) {
+  s.SetPosition(0);
+  if (auto* m = dynamic_cast<TMemoryStream*>(&s)) {
+    uint32_t crc = UpdateCRC(0, m->Memory(), m->Size());
+    m->SetPosition(m->Size());
+    return crc;
+  }
+  std::vector<uint8_t> buffer(static_cast<size_t>(kReadBlock));
+  uint32_t crc = 0;
+  for (;;) {
+    int64_t got = s.Read(buffer.data(), kReadBlock);
+    if (got <= 0) break;
+    crc = UpdateCRC(crc, buffer.data(), got);
+  }
+  return crc;
+}
+
+uint32_t RangeCRC(TQxBigStream& s, int64_t count, uint8_t* buffer, int64_t bufferSize, int64_t* got) {
+  uint32_t crc = 0;
+  int64_t total = 0;
+  while (count > 0) {
+    int64_t n = s.Read(buffer, std::min(count, bufferSize));
+    if (n <= 0) break;
+    crc = UpdateCRC(crc, buffer, n);
+    total += n;
+    count -= n;
+  }
+  if (got) *got = total;
+  return crc;
+}
+
+// ---- TVrFile
+
+TVrFile::TVrFile(TVrFileCollection& collection) : THashCollectionItem(collection) {}
+
+// ---- TVrFileCollection
+
+TVrFileCollection::TVrFileCollection(Platform& platform) : platform_(platform) {}
+
+TVrFileCollection::~TVrFileCollection() {
+  Clear();
+  stream_.reset();
+  module_.reset();
+}
+
+TVrFile* TVrFileCollection::AddFile(const std::string& name) {
+  auto* f = new TVrFile(*this);
+  f->SetName(name);
+  return f;
+}
+
+void TVrFileCollection::Reset() {
+  endMarker_ = nullptr;
+  dataEnd_ = -1;
+  Clear();
+  stream_.reset();
+}
+
+std::string TVrFileCollection::DisplayFileName() const {
+  return fileName_.empty() ? std::string("アーカイブ") : fileName_;
+}
+
+void TVrFileCollection::OpenPath(const std::string& fileName, bool asFile) {
+  Reset();
+  fileName_ = fileName;
+  if (fileName.empty()) return;
+  bool exists = platform_.FileExists(fileName);
+  folder_ = exists || asFile ? arcpaths::FilePath(fileName) : fileName;
+  if (!folder_.empty()) folder_ = arcpaths::WithBackslash(folder_);
+  if (!exists) return;
+
+  try {
+    stream_.reset(new TQxBigFileStream(platform_, fileName, fmOpenRead | fmShareDenyWrite, PartSize));
+    std::string ext = UpperCase(arcpaths::FileExt(fileName));
+    if (ext != ".EXE" && ext != ".SCR") {
+      std::string dirFile = arcpaths::ChangeFileExt(fileName, ".ext");
+      if (platform_.FileExists(dirFile)) {
+        TQxBigMemoryStream dir;
+        dir.LoadFromFile(platform_, dirFile);
+        dir.MoveTo(0);
+        ReadDirectoryFrom(dir, stream_->GetSize());
+      } else {
+        stream_->MoveTo(0);
+        ReadDirectoryFrom(*stream_, stream_->GetSize());
+      }
+    } else {
+      int64_t size = stream_->GetSize();
+      if (size < 6) Damaged(DisplayFileName(), "末尾の情報がありません");
+      stream_->MoveTo(size - 6);
+      uint8_t trailer[4];
+      if (stream_->Read(trailer, 4) != 4) Damaged(DisplayFileName(), "末尾の情報がありません");
+      int64_t start = static_cast<int32_t>(trailer[0] | (trailer[1] << 8) | (trailer[2] << 16) |
+                                           (static_cast<uint32_t>(trailer[3]) << 24));
+      if (start < 0 || start > size - 6) Damaged(DisplayFileName(), "アーカイブの位置が範囲外です");
+      stream_->MoveTo(start);
+      ReadDirectoryFrom(*stream_, size - 6 - start);
+    }
+  } catch (...) {
+    Reset();
+    throw;
+  }
+}
+
+void TVrFileCollection::OpenResource(const std::string& fileName, const std::string& resName,
+                                     const std::string& resType) {
+  Reset();
+  module_.reset();
+  if (SameText(fileName, platform_.ProgramFile()))
+    module_ = platform_.OwnModule();
+  else
+    module_ = platform_.LoadModule(fileName);
+  if (!module_) return;
+  stream_.reset(new TQxBigResourceStream(*module_, resName, resType));
+  if (stream_->GetSize() == 0) throw EResNotFound("リソースが見つかりません");
+  stream_->MoveTo(0);
+  try {
+    ReadDirectoryFrom(*stream_, stream_->GetSize());
+  } catch (...) {
+    Reset();
+    throw;
+  }
+}
+
+void TVrFileCollection::OpenStream(std::unique_ptr<TQxBigStream> stream) {
+  Reset();
+  stream_ = std::move(stream);
+  if (!stream_) return;
+  try {
+    stream_->MoveTo(0);
+    ReadDirectoryFrom(*stream_, stream_->GetSize());
+  } catch (...) {
+    Reset();
+    throw;
+  }
+}
+
+void TVrFileCollection::ReadDirectory(TQxBigStream& s) {
+  ReadDirectoryFrom(s, std::max<int64_t>(0, s.GetSize() - s.Tell()));
+}
+
+void TVrFileCollection::ReadDirectoryFrom(TQxBigStream& s, int64_t dataSize) {
+  const std::string what = DisplayFileName();
+  const int64_t base = s.Tell();
+  auto left = [&]() { return std::max<int64_t>(0, s.GetSize() - s.Tell()); };
+  auto readExact = [&](void* p, int64_t n, const char* detail) {
+    if (n > left() || s.Read(p, n) != n) Damaged(what, detail);
+  };
+  auto le32 = [](const uint8_t* b) {
+    return static_cast<int32_t>(b[0] | (b[1] << 8) | (b[2] << 16) | (static_cast<uint32_t>(b[3]) << 24));
+  };
+
+  // Header.
+  uint8_t head[4];
+  int32_t version = 0;
+  if (left() < 4) Damaged(what, "ディレクトリがありません");
+  readExact(head, 2, "ディレクトリがありません");
+  if (head[0] == 'v' && head[1] == 'f') {
+    readExact(head, 4, "ヘッダーが途中で終わっています");
+    version = le32(head);
+    if (version < 0) Damaged(what, Format("バージョン %d は読めません", version));
+  } else {
+    s.MoveTo(s.Tell() - 2);
+  }
+  readExact(head, 4, "ヘッダーが途中で終わっています");
+  const int64_t n = le32(head);
+
+  // The smallest directory N members can have: a length per name, the offsets and the
+  // per-member tables. Check N against that and a cap before anything is allocated.
+  const int64_t offsetWidth = version >= 101 ? 8 : 4;
+  const int64_t tableBytes = version >= 102 ? 10 : version >= 101 ? 9 : 0;
+  if (n < 0 || n > kMaxMembers) Damaged(what, Format("メンバー数 %d が正しくありません", n));
+  if (n * (4 + offsetWidth + tableBytes) + offsetWidth > left())
+    Damaged(what, Format("メンバー数 %d に対してディレクトリが短すぎます", n));
+
+  // Names, through the look-ahead reader.
+  std::vector<std::string> names(static_cast<size_t>(n));
+  {
+    TQxBuffBigStream reader(s);
+    for (int64_t i = 0; i < n; ++i) {
+      uint8_t lb[4];
+      if (reader.Read(lb, 4) != 4) Damaged(what, "名前が途中で終わっています");
+      int64_t len = le32(lb);
+      if (len <= 0) continue;
+      // What must still follow: this name, the other lengths, offsets and tables.
+      int64_t after = (n - 1 - i) * 4 + (n + 1) * offsetWidth + n * tableBytes;
+      if (len > kMaxNameLength || len > reader.Remaining() - after)
+        Damaged(what, Format("名前の長さ %d が正しくありません", len));
+      std::string& name = names[static_cast<size_t>(i)];
+      name.resize(static_cast<size_t>(len));
+      if (reader.Read(&name[0], len) != len) Damaged(what, "名前が途中で終わっています");
+    }
+  }
+  if (version >= 100) {
+    TQxRandom r(kDirectorySeed);
+    for (auto& name : names)
+      for (auto& c : name) c = static_cast<char>(static_cast<uint8_t>(c) ^ static_cast<uint8_t>(r.Next()));
+  }
+
+  // Offsets.
+  std::vector<int64_t> offsets(static_cast<size_t>(n + 1));
+  {
+    std::vector<uint8_t> raw(static_cast<size_t>((n + 1) * offsetWidth));
+    readExact(raw.data(), static_cast<int64_t>(raw.size()), "オフセット表が途中で終わっています");
+    TQxRandom r(kDirectorySeed);
+    for (int64_t k = 0; k <= n; ++k) {
+      const uint8_t* b = raw.data() + k * offsetWidth;
+      int64_t v;
+      if (offsetWidth == 8) {
+        uint64_t lo = static_cast<uint32_t>(le32(b)), hi = static_cast<uint32_t>(le32(b + 4));
+        v = static_cast<int64_t>(lo | (hi << 32));
+        if (version >= 100) v ^= static_cast<int64_t>(r.Next());
+      } else {
+        uint32_t u = static_cast<uint32_t>(le32(b));
+        if (version >= 100) u ^= static_cast<uint32_t>(r.Next());
+        v = static_cast<int64_t>(u);
+      }
+      offsets[static_cast<size_t>(k)] = v;
+    }
+  }
+  // Every member must lie within the data, and sizes cannot be negative.
+  for (int64_t k = 0; k <= n; ++k) {
+    int64_t v = offsets[static_cast<size_t>(k)];
+    if (v < 0 || v > dataSize)
+      Damaged(k < n ? names[static_cast<size_t>(k)] : what, "データの位置が範囲外です");
+    if (k > 0 && v < offsets[static_cast<size_t>(k - 1)])
+      Damaged(names[static_cast<size_t>(k - 1)], "データの位置の順序が正しくありません");
+  }
+
+  // Per-member tables.
+  std::vector<uint8_t> stored, separate;
+  std::vector<uint8_t> dates, crcs;
+  if (version >= 101) {
+    stored.resize(static_cast<size_t>(n));
+    dates.resize(static_cast<size_t>(n * 4));
+    crcs.resize(static_cast<size_t>(n * 4));
+    readExact(stored.data(), n, "表が途中で終わっています");
+    readExact(dates.data(), n * 4, "表が途中で終わっています");
+    readExact(crcs.data(), n * 4, "表が途中で終わっています");
+    if (version >= 102) {
+      separate.resize(static_cast<size_t>(n));
+      readExact(separate.data(), n, "表が途中で終わっています");
+    }
+  }
+
+  // All read and checked: fill the collection.
+  for (int64_t i = 0; i < n; ++i) {
+    TVrFile* f = AddFile(names[static_cast<size_t>(i)]);
+    f->Offset = offsets[static_cast<size_t>(i)] + base;
+    f->Size = offsets[static_cast<size_t>(i + 1)] - offsets[static_cast<size_t>(i)];
+    if (version >= 101) {
+      f->Stored = stored[static_cast<size_t>(i)] != 0;
+      f->FileDate = le32(&dates[static_cast<size_t>(i * 4)]);
+      f->CRC = static_cast<uint32_t>(le32(&crcs[static_cast<size_t>(i * 4)]));
+      if (version >= 102) f->Separate = separate[static_cast<size_t>(i)] != 0;
+    }
+  }
+  endMarker_ = AddFile(kEndMarkerName);
+  endMarker_->Offset = offsets[static_cast<size_t>(n)];
+  dataEnd_ = offsets[static_cast<size_t>(n)] + base;
+}
+
+// ---- extraction
+
+namespace {
+
+// Inflates the zlib stream of `size` bytes at the source's position into dest, in blocks.
+void InflateMember(TQxBigStream& source, int64_t size, TStream& dest, int64_t limit, const std::string& name) {
+  z_stream z{};
+  if (inflateInit(&z) != Z_OK) throw EZlibError(Format("%s:展開エラー", name));
+  struct Guard {
+    z_stream* z;
+    ~Guard() { inflateEnd(z); }
+  } guard{&z};
+  // Buffers are not cleared, and the output block starts small: most members are small,
+  // and clearing or mapping a megabyte for each would cost more than inflating them.
+  const size_t inSize = static_cast<size_t>(std::min<int64_t>(std::max<int64_t>(size, 1), kReadBlock));
+  std::unique_ptr<uint8_t[]> in(new uint8_t[inSize]);
+  size_t outSize = 65536;
+  std::unique_ptr<uint8_t[]> out(new uint8_t[outSize]);
+  int64_t left = size, produced = 0;
+  bool ended = false;
+  while (!ended) {
+    if (z.avail_in == 0) {
+      if (left == 0) Damaged(name, "圧縮データが途中で終わっています");
+      int64_t n = std::min<int64_t>(left, static_cast<int64_t>(inSize));
+      if (source.Read(in.get(), n) != n) Damaged(name, "データが途中で終わっています");
+      left -= n;
+      z.next_in = in.get();
+      z.avail_in = static_cast<uInt>(n);
+    }
+    z.next_out = out.get();
+    z.avail_out = static_cast<uInt>(outSize);
+    int rc = inflate(&z, Z_NO_FLUSH);
+    int64_t got = static_cast<int64_t>(outSize - z.avail_out);
+    if (rc == Z_STREAM_END) ended = true;
+    else if (rc == Z_NEED_DICT || rc == Z_DATA_ERROR || rc == Z_MEM_ERROR || rc == Z_STREAM_ERROR)
+      throw EZlibError(Format("%s:展開エラー: データが壊れています", name));
+    else if (rc == Z_BUF_ERROR && got == 0 && z.avail_in != 0)
+      throw EZlibError(Format("%s:展開エラー: データが壊れています", name));
+    if (got > 0) {
+      produced += got;
+      if (produced > limit) Damaged(name, "展開後のデータが大きすぎます");
+      dest.WriteBuffer(out.get(), got);
+    }
+    if (z.avail_out == 0 && outSize < static_cast<size_t>(kInflateBlock)) {
+      outSize = std::min<size_t>(outSize * 4, static_cast<size_t>(kInflateBlock));
+      out.reset(new uint8_t[outSize]);
+    }
+  }
+}
+
+}  // namespace
+
+void TVrFileCollection::CopyEntryContent(TVrFile& e, TStream& dest, int64_t inflateLimit) {
+  int64_t size = stream_->GetSize();
+  if (e.Offset < 0 || e.Size < 0 || e.Offset > size || e.Size > size - e.Offset)
+    Damaged(e.Name(), "データが範囲外です");
+  stream_->MoveTo(e.Offset);
+  if (e.Size <= 0) return;
+  if (e.Stored)
+    stream_->CopyToStream(dest, e.Size);
+  else
+    InflateMember(*stream_, e.Size, dest, std::min(inflateLimit, e.Size * kMaxInflateRatio + 65536), e.Name());
+}
+
+void TVrFileCollection::ExtractToStream(TStream& dest, const std::string& name, int64_t maxSize) {
+  auto* memDest = dynamic_cast<TMemoryStream*>(&dest);
+  if (memDest) memDest->Clear();
+  const int64_t limit = !memDest ? INT64_MAX : maxSize >= 0 ? maxSize : MaxInflateToMemory;
+  int k = stream_ ? IndexOf(name) : -1;
+  if (k >= 0) {
+    TVrFile& e = *Files(k);
+    if (e.Stored && e.Size > limit) Damaged(e.Name(), "展開後のデータが大きすぎます");
+    CopyEntryContent(e, dest, limit);
+    dest.SetPosition(0);
+    return;
+  }
+  std::string path = folder_ + name;
+  if (!folder_.empty() && platform_.FileExists(path) && !SameText(path, fileName_)) {
+    if (memDest) {
+      if (FileSizeOf(platform_, path) > limit) Damaged(name, "ファイルが大きすぎます");
+      LoadFileToStream(platform_, path, *memDest);
+    } else {
+      TFileStream file(platform_, path, fmOpenRead | fmShareDenyWrite);
+      CopyStream(dest, file, 0);
+    }
+    dest.SetPosition(0);
+    return;
+  }
+  throw EZarnError(Format("%s:ファイルがありません", name));
+}
+
+// ---- FindInstaller
+
+bool HasAppendedArchive(Platform& platform, const std::string& path) {
+  auto h = platform.OpenFile(path, FileAccess::Read, FileShare::Read, FileCreate::OpenExisting);
+  if (!h) return false;
+  THandleStream s(h.get());
+  int64_t size = s.Seek(0, soEnd);
+  char tail[2];
+  return size >= 6 && s.Seek(size - 2, soBeginning) == size - 2 && s.Read(tail, 2) == 2 && tail[0] == 'z' &&
+         tail[1] == 'r';
+}
+
+std::string FindInstaller(Platform& platform, const std::string& folder, const std::string& title) {
+  std::vector<DirEntry> entries;
+  if (!platform.ListDirectory(folder, entries)) return std::string();
+  std::string dir = folder.empty() ? folder : arcpaths::WithBackslash(folder);
+  for (const DirEntry& d : entries) {
+    if (d.attributes & faDirectory) continue;
+    if (UpperCase(arcpaths::FileExt(d.name)) != ".EXE") continue;
+    std::string path = dir + d.name;
+    if (!HasAppendedArchive(platform, path)) continue;
+    TVrFileCollection candidate(platform);
+    candidate.Open(path);
+    TMemoryStream record;
+    candidate.ExtractToStream(record, "install.dat", kMaxSettingsSize);
+    TZarnInstallSet settings;
+    settings.LoadFromStream(record);
+    if (settings.Title == title) return path;
+  }
+  return std::string();
+}
+
+}  // namespace zarn

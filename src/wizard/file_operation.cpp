@@ -1,0 +1,42 @@
+#include "wizard/file_operation.h"
+
+#include "platform/platform.h"
+#include "wizard/shell_link.h"
+
+namespace zarn {
+
+uint16_t ShellFileOpFlags(TFileOpFlags options) {
+  static const struct {
+    TFileOpFlag flag;
+    uint16_t bit;
+  } kTable[] = {
+      {fofMultiDestFiles, 0x0001}, {fofConfirmMouse, 0x0002},  {fofSilent, 0x0004},
+      {fofRenameOnCollision, 0x0008}, {fofNoConfirmation, 0x0010}, {fofAllowUndo, 0x0040},
+      {fofFilesOnly, 0x0080},      {fofSimpleProgress, 0x0100}, {fofNoConfirmMkdir, 0x0200},
+      {fofNoErrorUI, 0x0400},
+  };
+  uint16_t bits = 0;
+  for (const auto& e : kTable)
+    if (options & (1u << e.flag)) bits |= e.bit;
+  return bits;
+}
+
+TFileOperation::TFileOperation(TApplication& app, TComponent* owner, const std::string& componentName)
+    : TComponent(owner ? owner : &app, componentName), app_(app) {}
+
+TFileOperation::TFileOperation(TComponent* owner, const std::string& componentName)
+    : TComponent(owner, componentName), app_(ApplicationOf(owner)) {}
+
+bool TFileOperation::Execute(uint32_t operation, const std::string& from, const std::string& to) {
+  ShellFileRequest request;
+  request.operation = operation;
+  request.from = from;
+  request.to = to;
+  request.flags = ShellFileOpFlags(options_);
+  if (options_ & (1u << fofSimpleProgress)) request.progressTitle = title_;
+  bool aborted = false;
+  app_.platform().ShellFileOperation(request, aborted);
+  return aborted;
+}
+
+}  // namespace zarn

@@ -1,0 +1,564 @@
+#include "wizard/install_job.h"
+
+#include <algorithm>
+#include <climits>
+#include <vector>
+
+#include "archive/split_file_stream.h"
+#include "archive/member_name.h"
+#include "archive/archive_reader.h"
+#include "platform/platform.h"
+#include "runtime/error.h"
+#include "runtime/sjis.h"
+#include "settings/install_settings.h"
+#include "settings/ownership.h"
+#include "settings/paths.h"
+#include "wizard/wizard_window.h"
+#include "wizard/job_files.h"
+#include "wizard/programs_entry.h"
+
+namespace zarn {
+
+namespace {
+
+// Extensions of the sound and movie components; every other plain file is program.
+const std::string kSoundExtensions = ".mp2.mp3.wma.wav.mid.ogg";
+const std::string kMovieExtensions = ".avi.wmv.asf.mpg.mpeg";
+
+const char* const kOriginalProject = "/original_zarn.zpb";
+const char* const kProject = "zarn.zpb";
+const char* const kPackageName = "~zrupdate.pak";
+
+bool InList(const std::string& list, const std::string& path) {
+  std::string ext = LowerCase(ExtractFileExt(path));
+  return !ext.empty() && list.find(ext) != std::string::npos;
+}
+
+int ClampInt(int64_t v) { return static_cast<int>(std::min<int64_t>(std::max<int64_t>(v, 0), INT_MAX)); }
+
+bool IsEndMarker(const TVrFile& f) { return f.Name() == kEndMarkerName; }
+
+}  // namespace
+
+TInstallJob::TInstallJob(TFormType& form)
+    : form_(form),
+      platform_(form.Run().platform),
+      settings_(form.Run().settings),
+      dest_(form.DestDir()),
+      source_(form.SourceFolder()) {}
+
+TInstallJob::~TInstallJob() { CleanUp(); }
+
+bool TInstallJob::Aborted() const { return form_.ModalResult() == mrAbort; }
+
+void TInstallJob::ShowProgress() { form_.Progress.SetPosition(ClampInt(form_.ProgressTotal / 10)); }
+
+void TInstallJob::CleanUp() {
+  data_.reset();
+  if (!workFolder_.empty()) {
+    RemoveTree(platform_, workFolder_);
+    workFolder_.clear();
+  }
+}
+
+// ---- progress
+
+void TInstallJob::OnBuildProgress(TVrFileCollection&, TVrFile*, int64_t bytes, int index, int count, bool& cancel) {
+  form_.ProgressTotal += bytes;
+  if (index % 10 != 9 && bytes <= 3145728) return;
+  ShowProgress();
+  form_.LabelCopy.SetCaption(Format("データファイルを構築中(%d/%d)...", index + 1, count));
+  form_.App().ProcessMessages();
+  if (Aborted()) cancel = true;
+}
+
+void TInstallJob::OnVerifyProgress(TVrFileCollection&, TVrFile*, int64_t, int index, int count, bool& cancel) {
+  form_.Progress.SetRange(0, std::max(count - 1, 0));
+  form_.Progress.SetPosition(index);
+  form_.LabelCopy.SetCaption(Format("データファイルを調べています(%d/%d)...", index + 1, count));
+  form_.App().ProcessMessages();
+  if (Aborted()) cancel = true;
+}
+
+// ---- the job
+
+void TInstallJob::Execute() {
+  // A run the user stopped (or whose data failed the check) takes back the files it made.
+  if (!Run() && Aborted()) UndoCreated();
+}
+
+bool TInstallJob::Run() {
+  TApplication& app = form_.App();
+  form_.btnBack.Hide();
+  form_.btnNext.Hide();
+  form_.SetCaption("ファイルコピー");
+  app.ProcessMessages();
+  // Every name and path of the medium is checked before the first file changes.
+  CheckSettingsNames();
+
+  // An update of a folder without install.dat is one of a setup program carrying the
+  // game in its appended archive.
+  if (settings_.UpdateMode && !platform_.FileExists(dest_ + "install.dat")) {
+    bundlePath_ = FindInstaller(platform_, dest_, settings_.Title);
+    if (!bundlePath_.empty()) PrepareWorkFolder();
+  }
+  const bool bundle = !bundlePath_.empty();
+  destExisted_ = platform_.DirectoryExists(dest_);
+
+  form_.ProgressTotal = 0;
+  form_.Progress.SetRange(0, ClampInt(form_.NeededBytes / 10));
+  form_.Progress.SetPosition(0);
+
+  if (!settings_.UpdateMode) DeleteOldDataFile();
+  const bool dataFileExisted = settings_.UpdateMode && !bundle && platform_.FileExists(dest_ + "game.dat");
+
+  // The data file is built when the data component is chosen, and updated in an update.
+  if (form_.CheckData.Checked() || settings_.UpdateMode) {
+    data_ = std::make_unique<TVrFileCollection>(platform_);
+    if (bundle)
+      data_->Open(workFolder_);
+    else
+      data_->OpenPath(dest_ + "game.dat", true);
+    data_->OnProgress = [this](TVrFileCollection& c, TVrFile* e, int64_t b, int i, int n, bool& cancel) {
+      OnBuildProgress(c, e, b, i, n, cancel);
+    };
+    // The project file an earlier install left is kept as it was, once: not the one an
+    // earlier disc of this run has just put in.
+    if (dataFileExisted && data_->IndexOf(kOriginalProject) < 0) {
+      int k = data_->IndexOf(kProject);
+      if (k >= 0) data_->Files(k)->SetName(kOriginalProject);
+    }
+  }
+
+  // A record without a disc count still describes the one disc it came with.
+  for (int disc = 0; disc < std::max<int32_t>(settings_.DiscCount, 1); ++disc) {
+    if (!form_.RadioDiskAll.Checked() && disc != settings_.DiscIndex) continue;
+    if (disc != settings_.DiscIndex && !ChangeDisc(disc)) return false;
+    if (!settings_.FilesInArchive && !CopyPlainFiles()) return false;
+    if (data_ && !BuildDataFile()) return false;
+    if (bundle) CarryOverBundleMembers();
+    if (settings_.FilesInArchive) WriteSeparateFiles();
+  }
+
+  if (bundle && !BuildNewBundle()) return false;
+
+  if (data_) {
+    data_->OnProgress = [this](TVrFileCollection& c, TVrFile* e, int64_t b, int i, int n, bool& cancel) {
+      OnVerifyProgress(c, e, b, i, n, cancel);
+    };
+    form_.LabelCopyCap.SetCaption("データファイルをチェックしています");
+    if (!data_->Verify()) {
+      app.MessageDlg(
+          "ファイルの内容が正しくありません\r\nインストールしなおしてください\r\n何度も失敗する場合は、スキャンディスクを実行して\r\n"
+          "ハードディスクに異常がないか調べてください",
+          mtWarning, mbOK);
+      form_.SetModalResult(mrAbort);
+      return false;
+    }
+    if (Aborted()) return false;
+  }
+
+  if (bundle) PutBundleInPlace();
+  RecordDataFileParts();
+  CleanUp();
+
+  if (settings_.InstallKind != ikSystem && !bundle) RecordInstallation();
+
+  if (!settings_.ReadmeFile.empty() && settings_.OpenReadme) {
+    platform_.ShellExecute("open", dest_ + settings_.ReadmeFile, "", dest_, 1);
+    form_.Pause(1000);
+    form_.BringToFront();
+  }
+  form_.ShowPage(TFormType::pgExit);
+  return true;
+}
+
+void TInstallJob::UndoCreated() {
+  CleanUp();  // the data file is closed first
+  if (!settings_.UpdateMode && bundlePath_.empty()) DeleteOldDataFile();  // this run's data file
+  for (const std::string& path : created_) {
+    uint32_t attr = platform_.GetFileAttributes(path);
+    if (attr == faInvalid || (attr & (faDirectory | faReparsePoint))) continue;
+    if (attr & faReadOnly) platform_.SetFileAttributes(path, attr & ~faReadOnly);
+    platform_.DeleteFile(path);
+  }
+  created_.clear();
+  // Folders this run made, deepest first; each goes only when it is left empty.
+  for (auto it = createdFolders_.rbegin(); it != createdFolders_.rend(); ++it) {
+    uint32_t attr = platform_.GetFileAttributes(*it);
+    if (attr != faInvalid && !(attr & faReparsePoint)) platform_.RemoveDirectory(*it);
+  }
+  createdFolders_.clear();
+  if (!destExisted_) RemoveEmptyFolders(platform_, dest_);
+}
+
+void TInstallJob::NoteNewFolders(const std::string& folder) {
+  std::vector<std::string> missing;
+  std::string path = folder;
+  while (path.size() > dest_.size()) {
+    while (EndsWithDelimiter(path, '\\')) path.pop_back();
+    if (platform_.GetFileAttributes(path) != faInvalid) break;
+    missing.push_back(path);
+    path = path.substr(0, path.size() - ExtractFileName(path).size());
+  }
+  createdFolders_.insert(createdFolders_.end(), missing.rbegin(), missing.rend());
+}
+
+void TInstallJob::CheckSettingsNames() {
+  // The program group, the registry key and the save folder stay what the game owns.
+  CheckOwnedSettings(settings_);
+  // Files the job will open, write or point shortcuts at must lie inside the destination.
+  if (!settings_.ReadmeFile.empty()) CheckMemberName(settings_.ReadmeFile);
+  if (!settings_.ProgramFile.empty()) CheckMemberName(settings_.ProgramFile);
+  for (const std::string& name : settings_.DiscFiles)
+    if (!name.empty()) CheckDestinationName(name);
+  TVrFileCollection& main = form_.MainArchive();
+  for (int i = 0; i < main.Count(); ++i) {
+    TVrFile& m = *main.Files(i);
+    if (&m != main.EndMarker() && m.Separate && m.Name() != "install.dat") CheckDestinationName(m.Name());
+  }
+  // The files the job writes itself are replaced, never written through a link; a link
+  // among the folders on the way to them is refused here, before anything changes.
+  for (const char* name : {"install.dat", "game.dat", "game.ext"}) CheckDestinationName(name);
+  if (settings_.UpdateMode)
+    for (const char* name : {"game.dat", "game.ext"})
+      if (platform_.GetFileAttributes(dest_ + name) != faInvalid &&
+          (platform_.GetFileAttributes(dest_ + name) & faReparsePoint))
+        throw EFormatError(Format("%s:リンクを経由して更新することはできません", dest_ + name));
+}
+
+// A name the job will write below the destination: a plain relative name, and no link
+// among the folders on the way (a link at the name itself is replaced when written).
+void TInstallJob::CheckDestinationName(const std::string& name) {
+  CheckMemberName(name);
+  std::string relative = ReplaceDelimiter(name, '/', '\\');
+  std::string folder = relative.substr(0, relative.size() - ExtractFileName(relative).size());
+  if (PassesThroughLink(platform_, dest_, folder))
+    throw EFormatError(Format("%s:リンクを経由して書き込むことはできません", dest_ + relative));
+}
+
+void TInstallJob::PrepareWorkFolder() {
+  std::string temp = AddBackslash(platform_.TempPath());
+  std::string folder = temp + "~zmupdate\\";
+  for (int n = 2; platform_.DirectoryExists(folder) || platform_.FileExists(folder); ++n)
+    folder = temp + Format("~zmupdate%d\\", n);
+  ForceDirectories(platform_, folder);
+  if (!platform_.DirectoryExists(folder)) throw EZarnError("作業用フォルダが作成できません");
+  workFolder_ = folder;
+}
+
+void TInstallJob::DeleteOldDataFile() {
+  // A link in the place of one of them goes as a link, whatever it leads to.
+  for (const char* name : {"game.dat", "game.ext", "game.ext.tmp"})
+    if (!RemoveLinkAt(platform_, dest_ + name) && platform_.FileExists(dest_ + name)) platform_.DeleteFile(dest_ + name);
+  for (int part = 1;; ++part) {
+    std::string path = dest_ + Format("game.%.3d", part);
+    if (RemoveLinkAt(platform_, path)) continue;
+    if (!platform_.FileExists(path)) break;
+    platform_.DeleteFile(path);
+  }
+}
+
+bool TInstallJob::ChangeDisc(int disc) {
+  TApplication& app = form_.App();
+  TVrFileCollection& main = form_.MainArchive();
+  main.Open("");
+  while (settings_.DiscIndex != disc) {
+    int answer = app.MessageDlg(Format("ディスク%dを入れてからOKをクリックしてください", disc + 1), mtInformation,
+                                mbOK | mbAbort);
+    if (answer == mrOk) {
+      form_.Pause(500);
+      std::string path = source_ + "install.dat";
+      if (!platform_.FileExists(path)) continue;
+      TZarnInstallSet inserted;
+      try {
+        inserted.LoadFromFile(platform_, path);
+      } catch (const EZarnError&) {
+        continue;  // not readable (yet): ask for the disc again
+      }
+      // Another game's disc is not the next disc of this one.
+      if (inserted.Title != settings_.Title) continue;
+      // The new disc's record, with what this run has installed so far.
+      TStringList installed = settings_.InstalledFiles;
+      bool dataInstalled = settings_.DataInstalled;
+      TStringList discList = inserted.InstalledFiles;
+      settings_ = inserted;
+      settings_.InstalledFiles = installed;
+      for (const std::string& name : discList) settings_.AddInstalledFile(name);
+      settings_.DataInstalled = settings_.DataInstalled || dataInstalled;
+    } else if (app.MessageDlg("インストールを中断しますか？", mtConfirmation, mbYesNo) == mrYes) {
+      form_.SetModalResult(mrAbort);
+      return false;
+    }
+  }
+  main.Open(source_ + "game.dat");
+  return true;
+}
+
+bool TInstallJob::CopyPlainFiles() {
+  TApplication& app = form_.App();
+  // A later disc brings its own list: its names are checked before its first file.
+  for (const std::string& name : settings_.DiscFiles)
+    if (!name.empty()) CheckDestinationName(name);
+
+  TStringList files;
+  ListFiles(platform_, source_, faReadOnly | faHidden | faSysFile | faVolumeID | faArchive, true, "", false, false,
+            true, files, true);
+  std::vector<std::string> chosen;
+  for (const std::string& path : files) {
+    if (path.size() <= source_.size()) continue;
+    std::string relative = path.substr(source_.size());
+    if (!settings_.IsDiscFile(relative)) continue;
+    if (!settings_.UpdateMode) {
+      if (InList(kSoundExtensions, relative) && !form_.CheckSound.Checked()) continue;
+      if (InList(kMovieExtensions, relative) && !form_.CheckMovie.Checked()) continue;
+    }
+    chosen.push_back(relative);
+  }
+
+  for (const std::string& relative : chosen) CheckDestinationName(relative);
+
+  for (const std::string& relative : chosen) {
+    std::string from = source_ + relative;
+    form_.ProgressTotal += FileSizeOf(platform_, from);
+    ShowProgress();
+    form_.LabelCopy.SetCaption(Format("%s をコピー中...", ExtractFileName(relative)));
+    app.ProcessMessages();
+    if (Aborted()) return false;
+
+    std::string target = dest_ + relative;
+    std::string folder = target.substr(0, target.size() - ExtractFileName(target).size());
+    NoteNewFolders(folder);
+    if (!ForceDirectories(platform_, folder)) {
+      app.MessageDlg("ディレクトリを作成できませんでした", mtWarning, mbOK);
+      form_.SetModalResult(mrOk);
+      return false;
+    }
+    // A link standing at the target goes; the copy is a new file of the game's own.
+    RemoveLinkAt(platform_, target);
+    if (platform_.GetFileAttributes(target) == faInvalid) created_.push_back(target);
+    // A file that could not be copied is not installed: say which, and stop.
+    if (!CopyIfChanged(platform_, from, target, false))
+      throw EZarnError(target + "\r\n" + "ファイルがコピーできません");
+    uint32_t attr = platform_.GetFileAttributes(target);
+    if (attr != faInvalid && (attr & faReadOnly)) platform_.SetFileAttributes(target, attr & ~faReadOnly);
+    settings_.AddInstalledFile(relative);
+  }
+  return true;
+}
+
+bool TInstallJob::BuildDataFile() {
+  TApplication& app = form_.App();
+  TVrFileCollection& main = form_.MainArchive();
+  if (!ForceDirectories(platform_, dest_)) {
+    app.MessageDlg("ディレクトリを作成できませんでした", mtWarning, mbOK);
+    form_.SetModalResult(mrOk);
+    return false;
+  }
+  if (!bundlePath_.empty()) {
+    TakeBundleMembers(main, true);
+  } else if (data_->MergeFrom(main)) {
+    settings_.AddInstalledFile("game.ext");
+  }
+  if (Aborted()) return false;
+  if (form_.CheckData.Checked() && !settings_.UpdateMode) settings_.DataInstalled = true;
+  return true;
+}
+
+// Extracts members of `from` into the work folder as members of the data file to be
+// packed: all but the end marker and the separate files, where `newerOnly` only those
+// the data file lacks or holds in an older version; else only those it lacks.
+void TInstallJob::TakeBundleMembers(TVrFileCollection& from, bool newerOnly) {
+  TApplication& app = form_.App();
+  for (int i = 0; i < from.Count(); ++i) {
+    TVrFile& m = *from.Files(i);
+    if (&m == from.EndMarker() || IsEndMarker(m)) continue;
+    if (newerOnly && m.Separate) continue;
+    const std::string& name = m.Name();
+    int k = data_->IndexOf(name);
+    if (k >= 0 && (!newerOnly || data_->Files(k)->FileDate >= m.FileDate)) continue;
+
+    form_.LabelCopy.SetCaption(Format("%s を展開中...", ExtractFileName(name)));
+    app.ProcessMessages();
+    // A superseded member ("/" + name) has no file name of its own: it is packed from
+    // memory. Every other member becomes a file below the work folder.
+    bool superseded = !name.empty() && name[0] == '/';
+    std::unique_ptr<TMemoryStream> content;
+    if (superseded) {
+      CheckMemberName(name.substr(1));
+      content = std::make_unique<TMemoryStream>();
+      from.ExtractToStream(*content, name);
+    } else {
+      std::string target = PrepareMemberTarget(platform_, workFolder_, name);
+      TFileStream out(platform_, target, fmCreate);
+      from.ExtractToStream(out, name);
+    }
+    TVrFile* e = k >= 0 ? data_->Files(k) : data_->AddFile(name);
+    e->Source = std::move(content);
+    e->FileDate = m.FileDate;
+    e->Size = m.Size;
+    e->Stored = m.Stored;
+    e->CRC = m.CRC;
+  }
+}
+
+void TInstallJob::CarryOverBundleMembers() {
+  TVrFileCollection installed(platform_);
+  installed.Open(bundlePath_);
+  TakeBundleMembers(installed, false);
+}
+
+void TInstallJob::WriteSeparateFiles() {
+  TApplication& app = form_.App();
+  TVrFileCollection& main = form_.MainArchive();
+  std::string bundleName = bundlePath_.empty() ? std::string() : ExtractFileName(bundlePath_);
+  for (int i = 0; i < main.Count(); ++i) {
+    TVrFile& m = *main.Files(i);
+    if (&m == main.EndMarker() || !m.Separate) continue;
+    const std::string& name = m.Name();
+    if (name == "install.dat" || (!bundleName.empty() && SameText(name, bundleName))) continue;
+    CheckDestinationName(name);
+    std::string target = dest_ + ReplaceDelimiter(name, '/', '\\');
+    RemoveLinkAt(platform_, target);  // never kept, never written through
+
+    int32_t age = platform_.FileAge(target);
+    if (platform_.FileExists(target) && m.FileDate <= age && settings_.InstallKind != ikSystem) {
+      settings_.AddInstalledFile(name);  // what is there is as new: keep it
+      continue;
+    }
+    form_.LabelCopy.SetCaption(Format("%s をコピー中...", ExtractFileName(name)));
+    app.ProcessMessages();
+
+    ForceDirectories(platform_, dest_);
+    target = PrepareMemberTarget(platform_, dest_, name);
+    TMemoryStream content;
+    main.ExtractToStream(content, name);
+    // The checksum covers the content, or (for a member packed from the archive itself)
+    // the stored bytes; 0 means the member has none.
+    bool sound = m.CRC == 0 || StreamCRC(content) == m.CRC;
+    if (!sound && !m.Stored && main.Stream()) {
+      std::vector<uint8_t> buffer(1048576);
+      main.Stream()->MoveTo(m.Offset);
+      int64_t got = 0;
+      uint32_t crc = RangeCRC(*main.Stream(), m.Size, buffer.data(), static_cast<int64_t>(buffer.size()), &got);
+      sound = got == m.Size && crc == m.CRC;
+    }
+    if (!sound) throw EFormatError("ファイルが壊れています");
+
+    uint32_t attr = platform_.GetFileAttributes(target);
+    if (attr == faInvalid) created_.push_back(target);
+    if (attr != faInvalid && (attr & faReadOnly)) platform_.SetFileAttributes(target, attr & ~faReadOnly);
+    {
+      auto file = platform_.OpenFile(target, FileAccess::Write, FileShare::None, FileCreate::CreateAlways);
+      bool written = file != nullptr;
+      if (written && content.Size() > 0) written = file->Write(content.Memory(), content.Size()) == content.Size();
+      if (written) written = file->Flush();
+      if (!written) {
+        file.reset();
+        if (platform_.FileExists(target)) platform_.DeleteFile(target);  // no half-written file is left
+        throw EFCreateError(target + "\r\n" + "ファイルが作成できません");
+      }
+    }
+    if (m.FileDate != 0) platform_.SetFileAge(target, m.FileDate);
+    settings_.AddInstalledFile(name);
+  }
+}
+
+bool TInstallJob::BuildNewBundle() {
+  TApplication& app = form_.App();
+  TVrFileCollection& main = form_.MainArchive();
+  std::string name = ExtractFileName(bundlePath_);
+  std::string program = workFolder_ + "~" + name;
+
+  // The program part: the medium's new program when it carries one, else the installed
+  // one without its archive.
+  if (main.Stream() && main.IndexOf(name) >= 0) {
+    TFileStream out(platform_, program, fmCreate);
+    main.ExtractToStream(out, name);
+  } else {
+    TFileStream in(platform_, bundlePath_, fmOpenRead | fmShareDenyWrite);
+    int64_t size = in.Size();
+    if (size < 6) throw EFormatError(Format("%s:ファイルが壊れています", bundlePath_));
+    in.SetPosition(size - 6);
+    int64_t start = in.ReadI32();
+    if (start < 0 || start > size - 6) throw EFormatError(Format("%s:ファイルが壊れています", bundlePath_));
+    in.SetPosition(0);
+    TFileStream out(platform_, program, fmCreate);
+    if (start > 0) CopyStream(out, in, start);
+  }
+
+  data_->OnError = [&app](const std::string& message) { app.MessageDlg(message, mtError, mbOK); };
+  {
+    TQxBigFileStream package(platform_, workFolder_ + kPackageName, fmCreate);
+    if (!data_->WriteArchive(package)) return false;  // the user stopped the packing
+    package.Flush();
+  }
+  if (Aborted()) return false;
+  AppendArchive(platform_, program, workFolder_ + kPackageName);
+  data_->Open(program);
+  return true;
+}
+
+void TInstallJob::PutBundleInPlace() {
+  std::string program = workFolder_ + "~" + ExtractFileName(bundlePath_);
+  uint32_t attr = platform_.GetFileAttributes(bundlePath_);
+  if (attr != faInvalid && (attr & faReadOnly)) platform_.SetFileAttributes(bundlePath_, attr & ~faReadOnly);
+  if (!platform_.CopyFile(program, bundlePath_, false))
+    throw EZarnError(program + " --> " + bundlePath_ + "コピーできません");
+}
+
+void TInstallJob::RecordDataFileParts() {
+  if (!data_ || !bundlePath_.empty()) return;
+  auto* file = dynamic_cast<TQxBigFileStream*>(data_->Stream());
+  if (!file) return;
+  for (int i = 0; i < file->PartCount(); ++i) settings_.AddInstalledFile(ExtractFileName(file->PartName(i)));
+}
+
+void TInstallJob::RecordInstallation() {
+  TApplication& app = form_.App();
+  settings_.Installed = true;
+  settings_.AddInstalledFile("install.dat");
+  std::string record = dest_ + "install.dat";
+  if (settings_.UpdateMode && platform_.FileExists(record)) {
+    TZarnInstallSet installed;
+    installed.LoadFromFile(platform_, record);
+    for (const std::string& name : settings_.InstalledFiles) installed.AddInstalledFile(name);
+    installed.SaveToFile(platform_, record);
+  } else {
+    settings_.SaveToFile(platform_, record);
+  }
+  if (!settings_.UpdateMode) {
+    form_.LabelCopyCap.SetCaption("ショートカットを作成しています");
+    form_.LabelCopy.Hide();
+    form_.Progress.Hide();
+    app.ProcessMessages();
+    MakeShortcuts();
+    form_.Pause(2000);
+    form_.BringToFront();
+  }
+  settings_.WriteRegString(platform_, "InstallPath", dest_);
+  WriteProgramsEntry(platform_, settings_, dest_);
+  form_.LabelCopyCap.SetCaption("レジストリを更新しています");
+  app.ProcessMessages();
+  form_.Pause(1000);
+}
+
+void TInstallJob::MakeShortcuts() {
+  TApplication& app = form_.App();
+  TShellLinkType type = platform_.Version().platformId == 2 ? lnkCommonPrograms : lnkPrograms;
+  // The group and the shortcuts are named after the title as Windows can write it; the
+  // descriptions keep the title as it is.
+  const std::string& title = settings_.Title;
+  const std::string group = ProgramGroupName(title);
+  if (group.empty()) throw EZarnError("タイトル \"" + title + "\" からはプログラムグループの名前が作れません");
+  MakeShortcut(app, group, dest_ + settings_.ProgramFile, "", 0, 0, wsNormal, group, type, dest_, title);
+  std::string uninstall = title + "のアンインストール";
+  MakeShortcut(app, group + "のアンインストール", dest_ + "install.exe", "", 1, 0, wsNormal, group, type, dest_,
+               uninstall);
+  if (!settings_.ReadmeFile.empty())
+    MakeShortcut(app, "お読みください", dest_ + settings_.ReadmeFile, "", 0, 0, wsNormal, group, type, dest_,
+                 "お読みください");
+  OpenShortcutFolder(app, type, group);
+}
+
+}  // namespace zarn
