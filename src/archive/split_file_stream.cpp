@@ -25,6 +25,10 @@ const uint8_t* MemoryOf(TStream& s) {
 
 void ShortRead() { throw EReadError("ストリームの読み込みエラー"); }
 
+[[noreturn]] void CannotWrite(const std::string& name, const FileHandle* handle) {
+  throw EWriteError(StreamFailure(Format("ファイル %s に書き込めません", name), handle ? handle->ErrorReason() : ""));
+}
+
 }  // namespace
 
 int64_t CopyStream(TStream& dest, TStream& source, int64_t count) {
@@ -89,7 +93,7 @@ TQxBigFileStream::TQxBigFileStream(Platform& platform, const std::string& fileNa
     Part part;
     part.handle = platform_.OpenFile(PartName(i), fa, share, FileCreate::OpenExisting);
     if (!part.handle) throw EFOpenError(Format("ファイル %s を開けません", PartName(i)));
-    part.stream.reset(new THandleStream(part.handle.get()));
+    part.stream.reset(new THandleStream(part.handle.get(), PartName(i)));
     part.size = part.stream->Seek(0, soEnd);
     if (part.size < 0) throw EFOpenError(Format("ファイル %s を開けません", PartName(i)));
     parts_.push_back(std::move(part));
@@ -110,8 +114,7 @@ bool TQxBigFileStream::Writable() const {
 
 void TQxBigFileStream::Flush() {
   for (size_t i = 0; i < parts_.size(); ++i) {
-    if (parts_[i].handle && !parts_[i].handle->Flush())
-      throw EWriteError(Format("ファイル %s に書き込めません", PartName(static_cast<int>(i))));
+    if (parts_[i].handle && !parts_[i].handle->Flush()) CannotWrite(PartName(static_cast<int>(i)), parts_[i].handle.get());
   }
 }
 
@@ -170,7 +173,7 @@ TQxBigFileStream::Part& TQxBigFileStream::WritablePart(int i) {
     RemoveLinkAt(platform_, PartName(k));  // a new part is the file's own, never a link's target
     part.handle = platform_.OpenFile(PartName(k), FileAccess::ReadWrite, FileShare::None, FileCreate::CreateAlways);
     if (!part.handle) throw EFCreateError(Format("ファイル %s を作成できません", PartName(k)));
-    part.stream.reset(new THandleStream(part.handle.get()));
+    part.stream.reset(new THandleStream(part.handle.get(), PartName(k)));
     parts_.push_back(std::move(part));
   }
   return parts_[static_cast<size_t>(i)];
@@ -221,7 +224,7 @@ int64_t TQxBigFileStream::ReadParts(int64_t count, bool strict, Get get) {
 int64_t TQxBigFileStream::Write(const void* buffer, int64_t count) {
   const uint8_t* p = static_cast<const uint8_t*>(buffer);
   return WriteParts(count, [&](Part& part, int i, int64_t n) {
-    if (part.stream->Write(p, n) != n) throw EWriteError(Format("ファイル %s に書き込めません", PartName(i)));
+    if (part.stream->Write(p, n) != n) CannotWrite(PartName(i), part.handle.get());
     p += n;
   });
 }
@@ -267,7 +270,7 @@ int64_t TQxBigFileStream::CopyFromBig(TQxBigStream& source, int64_t count) {
     for (int64_t left = n; left > 0;) {
       int64_t z = std::min(static_cast<int64_t>(buffer.size()), left);
       if (source.Read(buffer.data(), z) != z) ShortRead();
-      if (part.stream->Write(buffer.data(), z) != z) throw EWriteError(Format("ファイル %s に書き込めません", PartName(i)));
+      if (part.stream->Write(buffer.data(), z) != z) CannotWrite(PartName(i), part.handle.get());
       left -= z;
     }
   });

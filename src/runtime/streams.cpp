@@ -16,12 +16,18 @@ int64_t TStream::Size() {
 
 void TStream::SetSize(int64_t) { throw EStreamError("ストリームのサイズを変更できません"); }
 
+std::string StreamFailure(const std::string& what, const std::string& context) {
+  return context.empty() ? what : what + " (" + context + ")";
+}
+
 void TStream::ReadBuffer(void* buffer, int64_t count) {
-  if (count != 0 && Read(buffer, count) != count) throw EReadError("ストリームの読み込みエラー");
+  if (count != 0 && Read(buffer, count) != count)
+    throw EReadError(StreamFailure("ストリームの読み込みエラー", FailureContext()));
 }
 
 void TStream::WriteBuffer(const void* buffer, int64_t count) {
-  if (count != 0 && Write(buffer, count) != count) throw EWriteError("ストリームの書き込みエラー");
+  if (count != 0 && Write(buffer, count) != count)
+    throw EWriteError(StreamFailure("ストリームの書き込みエラー", FailureContext()));
 }
 
 int64_t TStream::CopyFrom(TStream& source, int64_t count) {
@@ -144,7 +150,14 @@ int64_t THandleStream::Seek(int64_t offset, TSeekOrigin origin) {
 
 void THandleStream::SetSize(int64_t size) {
   Seek(size, soBeginning);
-  if (!handle_ || !handle_->SetSize(size)) throw EStreamError("ストリームのサイズを変更できません");
+  if (!handle_ || !handle_->SetSize(size))
+    throw EStreamError(StreamFailure("ストリームのサイズを変更できません", FailureContext()));
+}
+
+std::string THandleStream::FailureContext() const {
+  std::string reason = handle_ ? handle_->ErrorReason() : std::string();
+  if (name_.empty() || reason.empty()) return name_ + reason;
+  return name_ + ": " + reason;
 }
 
 }  // namespace zarn

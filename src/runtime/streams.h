@@ -5,11 +5,15 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace zarn {
 
 enum TSeekOrigin { soBeginning = 0, soCurrent = 1, soEnd = 2 };
+
+// `what` followed by " (context)" when the context is known.
+std::string StreamFailure(const std::string& what, const std::string& context);
 
 class TStream {
  public:
@@ -25,7 +29,10 @@ class TStream {
   int64_t Position() { return Seek(0, soCurrent); }
   void SetPosition(int64_t pos) { Seek(pos, soBeginning); }
 
-  // Exactly `count` bytes or EReadError / EWriteError.
+  // What a failed read or write of this stream should name: the file and the system's
+  // reason, when the stream knows them; empty otherwise.
+  virtual std::string FailureContext() const { return {}; }
+  // Exactly `count` bytes or EReadError / EWriteError, naming FailureContext().
   void ReadBuffer(void* buffer, int64_t count);
   void WriteBuffer(const void* buffer, int64_t count);
   // Copies `count` bytes from `source`'s position; 0 copies all of `source` from its start.
@@ -81,20 +88,27 @@ class FileHandle {
   virtual int64_t Seek(int64_t offset, TSeekOrigin origin) = 0;
   virtual bool SetSize(int64_t size) = 0;
   virtual bool Flush() = 0;
+  // The system's words for the last call that failed or moved fewer bytes than asked
+  // (for example "No space left on device"); empty when there was none.
+  virtual std::string ErrorReason() const { return {}; }
 };
 
 // A stream over a file handle it does not own.
 class THandleStream : public TStream {
  public:
-  explicit THandleStream(FileHandle* handle) : handle_(handle) {}
+  // `name` is the file the handle is open on, named in error messages.
+  explicit THandleStream(FileHandle* handle, std::string name = {}) : handle_(handle), name_(std::move(name)) {}
   int64_t Read(void* buffer, int64_t count) override;
   int64_t Write(const void* buffer, int64_t count) override;
   int64_t Seek(int64_t offset, TSeekOrigin origin) override;
   void SetSize(int64_t size) override;
   FileHandle* Handle() const { return handle_; }
+  // "name: reason", either part left out when unknown.
+  std::string FailureContext() const override;
 
  protected:
   FileHandle* handle_;
+  std::string name_;
 };
 
 }  // namespace zarn

@@ -159,6 +159,7 @@ void WriteFileReplacing(Platform& platform, const std::string& path, const void*
   auto h = platform.OpenFile(temp, FileAccess::Write, FileShare::None, FileCreate::CreateNew);
   if (!h) throw EFCreateError(Format("ファイル %s を作成できません", temp));
   bool ok = (size == 0 || h->Write(data, size) == size) && h->Flush();
+  std::string reason = ok ? std::string() : h->ErrorReason();
   h.reset();
   if (ok) {
     RemoveLinkAt(platform, path);
@@ -166,7 +167,7 @@ void WriteFileReplacing(Platform& platform, const std::string& path, const void*
   }
   if (!ok) {
     platform.DeleteFile(temp);
-    throw EWriteError(Format("ファイル %s に書き込めません", path));
+    throw EWriteError(StreamFailure(Format("ファイル %s に書き込めません", path), reason));
   }
 }
 

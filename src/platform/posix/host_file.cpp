@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstring>
 
 #include "platform/posix/emulated_machine.h"
 
@@ -94,6 +95,7 @@ class HostFile : public FileHandle {
       ssize_t n = ::read(fd_, p + done, static_cast<size_t>(std::min<int64_t>(count - done, 1 << 30)));
       if (n < 0) {
         if (errno == EINTR) continue;
+        error_ = errno;
         return done > 0 ? done : -1;
       }
       if (n == 0) break;
@@ -108,7 +110,7 @@ class HostFile : public FileHandle {
     if (faults_) {
       int64_t failAfter = faults_->writesBeforeFailure.load();
       if (failAfter == 0) {
-        errno = EIO;
+        error_ = errno = EIO;
         return -1;
       }
       if (failAfter > 0) faults_->writesBeforeFailure.store(failAfter - 1);
@@ -121,10 +123,12 @@ class HostFile : public FileHandle {
       ssize_t n = ::write(fd_, p + done, static_cast<size_t>(std::min<int64_t>(allowed - done, 1 << 30)));
       if (n < 0) {
         if (errno == EINTR) continue;
+        error_ = errno;
         break;
       }
       done += n;
     }
+    if (done < count && done == allowed) error_ = ENOSPC;  // the emulated disk is full
     if (faults_ && faults_->diskFreeBytes.load() >= 0) faults_->diskFreeBytes.fetch_sub(done);
     if (done == 0 && count > 0) return -1;
     return done;
@@ -142,17 +146,29 @@ class HostFile : public FileHandle {
       struct stat st;
       int64_t room = faults_->diskFreeBytes.load();
       if (room >= 0 && fstat(fd_, &st) == 0 && size > st.st_size) {
-        if (size - st.st_size > room) return false;
+        if (size - st.st_size > room) {
+          error_ = ENOSPC;
+          return false;
+        }
         faults_->diskFreeBytes.fetch_sub(size - st.st_size);
       }
     }
-    return ftruncate(fd_, static_cast<off_t>(size)) == 0;
+    if (ftruncate(fd_, static_cast<off_t>(size)) == 0) return true;
+    error_ = errno;
+    return false;
   }
 
-  bool Flush() override { return fdatasync(fd_) == 0 || errno == EINVAL; }
+  bool Flush() override {
+    if (fdatasync(fd_) == 0 || errno == EINVAL) return true;
+    error_ = errno;
+    return false;
+  }
+
+  std::string ErrorReason() const override { return error_ ? std::strerror(error_) : std::string(); }
 
  private:
   int fd_, lockFd_;
+  int error_ = 0;
   std::shared_ptr<MachineFaults> faults_;
 };
 

@@ -17,6 +17,7 @@ const int64_t kMaxChunk = 1 << 30;
 class Win32File : public FileHandle {
  public:
   explicit Win32File(HANDLE h) : h_(h) {}
+  std::string ErrorReason() const override { return error_ ? SystemMessage(error_) : std::string(); }
   ~Win32File() override { CloseHandle(h_); }
 
   int64_t Read(void* buffer, int64_t count) override {
@@ -24,7 +25,7 @@ class Win32File : public FileHandle {
     char* p = static_cast<char*>(buffer);
     while (total < count) {
       DWORD want = static_cast<DWORD>(std::min(count - total, kMaxChunk)), got = 0;
-      if (!ReadFile(h_, p + total, want, &got, nullptr)) return total > 0 ? total : -1;
+      if (!ReadFile(h_, p + total, want, &got, nullptr)) return Failed(total);
       total += got;
       if (got < want) break;  // end of file
     }
@@ -36,9 +37,12 @@ class Win32File : public FileHandle {
     const char* p = static_cast<const char*>(buffer);
     while (total < count) {
       DWORD want = static_cast<DWORD>(std::min(count - total, kMaxChunk)), put = 0;
-      if (!WriteFile(h_, p + total, want, &put, nullptr)) return total > 0 ? total : -1;
+      if (!WriteFile(h_, p + total, want, &put, nullptr)) return Failed(total);
       total += put;
-      if (put < want) break;  // disk full
+      if (put < want) {  // disk full
+        error_ = ERROR_DISK_FULL;
+        break;
+      }
     }
     return total;
   }
@@ -57,14 +61,26 @@ class Win32File : public FileHandle {
     int64_t pos = Seek(0, soCurrent);
     if (pos < 0 || Seek(size, soBeginning) < 0) return false;
     bool ok = SetEndOfFile(h_) != FALSE;
+    if (!ok) error_ = GetLastError();
     Seek(pos, soBeginning);
     return ok;
   }
 
-  bool Flush() override { return FlushFileBuffers(h_) != FALSE; }
+  bool Flush() override {
+    if (FlushFileBuffers(h_)) return true;
+    error_ = GetLastError();
+    return false;
+  }
 
  private:
+  // The count moved before a failed call, or -1 when nothing moved; keeps the reason.
+  int64_t Failed(int64_t moved) {
+    error_ = GetLastError();
+    return moved > 0 ? moved : -1;
+  }
+
   HANDLE h_;
+  unsigned long error_ = 0;
 };
 
 // FILETIME (UTC) to an MS-DOS date-time in local time; -1 when it has no such form

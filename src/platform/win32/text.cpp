@@ -34,5 +34,15 @@ std::string FromWide(const std::wstring& w, unsigned codePage, bool* lossy) {
   return s;
 }
 
+std::string SystemMessage(unsigned long code) {
+  wchar_t* text = nullptr;
+  DWORD n = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                           nullptr, code, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+  std::wstring w = n && text ? std::wstring(text, n) : std::wstring();
+  if (text) LocalFree(text);
+  while (!w.empty() && (w.back() == L'\r' || w.back() == L'\n' || w.back() == L' ')) w.pop_back();
+  return w.empty() ? "error " + std::to_string(code) : FromWide(w);
+}
+
 }  // namespace win32
 }  // namespace zarn

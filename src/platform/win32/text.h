@@ -15,6 +15,9 @@ std::wstring ToWide(const std::string& s, unsigned codePage = kCodePageSjis);
 // UTF-16 to bytes in `codePage`; a character the code page lacks becomes '?'.
 // `lossy`, when given, tells whether that happened.
 std::string FromWide(const std::wstring& w, unsigned codePage = kCodePageSjis, bool* lossy = nullptr);
+// The system's own words for an error code (GetLastError), in Shift-JIS, without the
+// line break Windows ends them with; "error N" when the system has none.
+std::string SystemMessage(unsigned long code);
 
 }  // namespace win32
 }  // namespace zarn

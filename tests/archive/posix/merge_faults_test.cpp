@@ -2,11 +2,16 @@
 // and the directory on disk always describes bytes that are there.
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <cstring>
+#include <functional>
+
 #include "archive/archive_support.h"
 #include "archive/split_file_stream.h"
 #include "archive/archive_reader.h"
 #include "platform/posix/emulated_machine.h"
 #include "runtime/error.h"
+#include "settings/paths.h"
 #include "support/test_machine.h"
 
 namespace zarn {
@@ -78,6 +83,38 @@ TEST_F(MergeFaults, AFullDiskIsAnErrorNotAShortFile) {
   ExpectSound(4);
   Merge("v2.arc");
   ExpectSound(9);
+}
+
+// A full disk is reported with the file it happened to and the system's own reason,
+// whichever writer met it.
+TEST_F(MergeFaults, AFullDiskNamesTheFileAndTheSystemsReason) {
+  Merge("v1.arc");
+  const std::string reason = std::strerror(ENOSPC);
+  const std::string big(4000, 'x');
+  const struct {
+    const char* file;
+    std::function<void()> write;
+  } writers[] = {
+      {"game.", [&] { Merge("v2.arc"); }},
+      {"plain.bin",
+       [&] {
+         TFileStream f(p, m.Scratch() + "plain.bin", fmCreate);
+         f.WriteBuffer(big.data(), static_cast<int64_t>(big.size()));
+       }},
+      {"whole.bin", [&] { WriteFileReplacing(p, m.Scratch() + "whole.bin", big.data(), int64_t(big.size())); }},
+  };
+  for (const auto& w : writers) {
+    SCOPED_TRACE(w.file);
+    faults.diskFreeBytes = 700;
+    try {
+      w.write();
+      ADD_FAILURE() << "no error on a full disk";
+    } catch (const EZarnError& e) {
+      EXPECT_NE(std::string(e.what()).find(w.file), std::string::npos) << e.what();
+      EXPECT_NE(std::string(e.what()).find(reason), std::string::npos) << e.what();
+    }
+    faults.diskFreeBytes = -1;
+  }
 }
 
 // A merge that fails takes back what it appended: the data file has the size it had, in
