@@ -14,14 +14,6 @@ constexpr size_t kMaxPath = 260;
 bool IsAsciiLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
 char Upper(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) : c; }
 
-// Characters in a Shift-JIS string (a double-byte character counts once).
-size_t CharCount(const std::string& s) {
-  size_t n = 0;
-  for (size_t i = 0; i < s.size(); ++i, ++n)
-    if (IsLeadByte(static_cast<unsigned char>(s[i]))) ++i;
-  return n;
-}
-
 bool IsReservedDeviceName(const std::string& name) {
   std::string base = UpperCase(name.substr(0, name.find('.')));
   while (!base.empty() && base.back() == ' ') base.pop_back();
@@ -35,8 +27,8 @@ bool IsReservedDeviceName(const std::string& name) {
 }
 
 // Checks the bytes of one component; false on a forbidden character or a lead byte
-// without its trail byte.
-bool IsValidName(const std::string& name) {
+// without its trail byte, and (unless `literal`) on a device name.
+bool IsValidName(const std::string& name, bool literal) {
   for (size_t i = 0; i < name.size(); ++i) {
     unsigned char c = static_cast<unsigned char>(name[i]);
     if (IsLeadByte(c)) {
@@ -48,7 +40,7 @@ bool IsValidName(const std::string& name) {
     }
     if (c < 0x20 || std::strchr("<>:\"|?*", c)) return false;
   }
-  return !IsReservedDeviceName(name);
+  return literal || !IsReservedDeviceName(name);
 }
 
 // Drops trailing dots and spaces, as Windows does with every name it is given.
@@ -78,7 +70,8 @@ bool ParseWinPath(const std::string& path, const WinPath& current, WinPath& out)
   std::string s = ReplaceDelimiter(path, '/', '\\');
   // The long-path prefix \\?\ names an absolute path; other \\ forms (shares, devices)
   // lead off the machine.
-  if (s.compare(0, 4, "\\\\?\\") == 0) {
+  const bool literal = s.compare(0, 4, "\\\\?\\") == 0;
+  if (literal) {
     s.erase(0, 4);
     if (s.size() < 3 || s[1] != ':' || s[2] != '\\') return false;
   } else if (s.compare(0, 2, "\\\\") == 0) {
@@ -104,15 +97,26 @@ bool ParseWinPath(const std::string& path, const WinPath& current, WinPath& out)
       if (!r.parts.empty()) r.parts.pop_back();
       continue;
     }
-    if (!IsValidName(raw)) return false;
-    std::string name = TrimName(raw);
+    if (!IsValidName(raw, literal)) return false;
+    std::string name = literal ? raw : TrimName(raw);
     if (name.empty()) continue;  // "..." and the like name the folder itself
     r.parts.push_back(name);
   }
   r.trailingSeparator = !r.parts.empty() && EndsWithDelimiter(s, '\\');
-  if (CharCount(r.Text()) >= kMaxPath) return false;
+  if (CharacterCount(r.Text()) >= kMaxPath) return false;
   out = r;
   return true;
+}
+
+size_t CharacterCount(const std::string& s) {
+  size_t n = 0;
+  for (size_t i = 0; i < s.size(); ++i, ++n)
+    if (IsLeadByte(static_cast<unsigned char>(s[i]))) ++i;
+  return n;
+}
+
+bool NeedsLiteralPath(const std::string& name) {
+  return IsReservedDeviceName(name) || (!name.empty() && (name.back() == '.' || name.back() == ' '));
 }
 
 bool IsShortName(const std::string& name) {

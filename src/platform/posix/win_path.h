@@ -22,8 +22,17 @@ struct WinPath {
 // drops a component but never goes above the root; trailing dots and spaces of a name are
 // dropped. False for an empty path, a UNC or device path, a name with < > : " | ? * or a
 // control character, a reserved device name (CON, NUL, COM1, ...), or a path of 260
-// characters or more.
+// characters or more. After the literal prefix \\?\ names are taken as they stand, as
+// Windows takes them: "con.arc" is a file, "a." keeps its dot.
 bool ParseWinPath(const std::string& path, const WinPath& current, WinPath& out);
+
+// Whether Windows would read `name` as something else than the file of that name unless
+// the path carries the literal prefix: a device name (CON, COM1.arc, ...) or a name
+// ending in a dot or a space.
+bool NeedsLiteralPath(const std::string& name);
+
+// Characters in a Shift-JIS string (a double-byte character counts once).
+size_t CharacterCount(const std::string& s);
 
 // Whether `name` is a valid 8.3 name as it stands (up to 8 bytes, a dot, up to 3 bytes).
 bool IsShortName(const std::string& name);

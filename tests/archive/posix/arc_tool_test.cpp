@@ -132,6 +132,22 @@ TEST_F(ArcTool, RoundTripThroughPackListCatVerifyMergeAndUpdate) {
   EXPECT_LE(std::abs(age.count()), 2);
 }
 
+// Host files are files whatever their names: names Windows reads as devices or trims
+// are packed, listed and verified like any other.
+TEST_F(ArcTool, HostFilesNamedLikeDevicesAreFiles) {
+  Write("src/a.txt", "content");
+  for (const char* name : {"con.arc", "COM1.arc", "nul", "lpt9.x.arc", "trailing."}) {
+    SCOPED_TRACE(name);
+    Result r = Run(std::string("pack src -o ") + name);
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(fs::is_regular_file(Path(name)));
+    r = Run(std::string("verify ") + name);
+    EXPECT_EQ(r.status, 0) << r.err;
+    r = Run(std::string("list ") + name);
+    EXPECT_EQ(r.out.substr(0, 6), "a.txt\t") << r.err;
+  }
+}
+
 TEST_F(ArcTool, ProgramFilesAndResources) {
   std::vector<RawMember> ms = {{"install.dat", "settings", true, 1, Crc("settings"), false}};
   std::string archive = AssembleArchive(102, ms);
