@@ -144,8 +144,17 @@ bool EmulatedMachine::Resolve(const std::string& path, Resolved& out) {
   if (!drive) return false;
   const size_t count = r.win.parts.size();
   std::vector<std::string> given(count);  // host names as the path spells them
-  for (size_t i = 0; i < count; ++i)
+  for (size_t i = 0; i < count; ++i) {
     if (!posix::SjisToUtf8Strict(r.win.parts[i], given[i])) return false;
+    // Windows holds 255 characters a name; the host holds 255 bytes of UTF-8, a third
+    // of that in kanji. A name only Windows could hold ends the run with the reason
+    // rather than silently naming nothing.
+    if (given[i].size() > NAME_MAX) {
+      if (posix::CharacterCount(r.win.parts[i]) > 255) return false;
+      throw EZarnError(Format("ホストのファイルシステムは %d バイトを超える名前を扱えません (%s)",
+                              NAME_MAX, r.win.parts[i]));
+    }
+  }
 
   // Most paths name what exists in the case they give, or a new entry of a folder that
   // does: one or two calls answer those; only the rest go component by component.

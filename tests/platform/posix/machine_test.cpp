@@ -11,6 +11,7 @@
 #include "machine_fixture.h"
 #include "platform/pe_test_image.h"
 #include "platform/posix/ini_text.h"
+#include "runtime/error.h"
 
 namespace zarn {
 namespace {
@@ -226,6 +227,24 @@ TEST_F(Machine, DiskFullAfterSomeBytes) {
   EXPECT_FALSE(m_->FileExists("C:\\target.bin"));
   m_->Faults().diskFreeBytes = -1;
   EXPECT_TRUE(m_->CopyFile("C:\\source.bin", "C:\\target.bin", false));
+}
+
+// Names Windows holds but the host cannot (over 255 bytes of UTF-8) end the run with a
+// message that says so; names Windows itself refuses are simply refused.
+TEST_F(Machine, NamesOnlyWindowsCanHoldAreAnErrorThatSaysSo) {
+  std::string kanji91, kanji256;
+  for (int i = 0; i < 91; ++i) kanji91 += "\x8a\xbf";  // 漢
+  for (int i = 0; i < 256; ++i) kanji256 += "\x8a\xbf";
+  const std::string ascii255(255, 'a');
+  EXPECT_TRUE(m_->CreateDirectory("C:\\" + ascii255));
+  try {
+    m_->CreateDirectory("C:\\" + kanji91);
+    ADD_FAILURE() << "a 91-kanji name went unreported";
+  } catch (const EZarnError& e) {
+    EXPECT_NE(std::string(e.what()).find("255"), std::string::npos) << e.what();
+  }
+  EXPECT_FALSE(m_->CreateDirectory("C:\\" + kanji256));
+  EXPECT_FALSE(m_->FileExists("C:\\" + kanji256));
 }
 
 TEST_F(Machine, TheNthWriteFails) {
