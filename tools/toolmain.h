@@ -52,7 +52,7 @@ inline int RunCommands(const std::string& tool, const char* usage, int argc, cha
   } catch (const Failure& f) {
     std::cerr << tool << ": " << OneLine(f.message) << "\n";
   } catch (const EZarnError& e) {
-    std::string m = platform ? platform->SjisToUtf8(e.Message()) : e.Message();
+    std::string m = HostUtf8(e.Message());
     std::cerr << tool << ": " << OneLine(m) << "\n";
   } catch (const std::exception& e) {
     std::cerr << tool << ": " << OneLine(e.what()) << "\n";

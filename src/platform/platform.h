@@ -239,6 +239,9 @@ class Platform {
 // The platform of the machine the program runs on: real Win32 on Windows, on Linux the
 // emulated machine in the folder named by ZARN_ROOT (or with Z: = / alone).
 std::unique_ptr<Platform> CreateHostPlatform();
+// The program's Shift-JIS text as UTF-8 for the host's terminal, with no platform at
+// hand (as when making one failed).
+std::string HostUtf8(const std::string& sjis);
 
 // ---- helpers shared by both backends
 

@@ -461,16 +461,17 @@ class Tool {
 }  // namespace
 
 int Main(int argc, char** argv) {
-  std::unique_ptr<Platform> platform = CreateHostPlatform();
+  std::unique_ptr<Platform> platform;
   std::vector<std::string> args(argv + 1, argv + argc);
   try {
+    platform = CreateHostPlatform();
     Tool tool(*platform);
     return tool.Run(args);
   } catch (const Failure& f) {
     std::cerr << "zarn-arc: " << f.message << "\n";
     return f.status;
   } catch (const EZarnError& e) {
-    std::cerr << "zarn-arc: " << OneLine(platform->SjisToUtf8(e.Message())) << "\n";
+    std::cerr << "zarn-arc: " << OneLine(HostUtf8(e.Message())) << "\n";
     return 2;
   } catch (const std::exception& e) {
     std::cerr << "zarn-arc: " << e.what() << "\n";

@@ -126,8 +126,9 @@ int main(int argc, char** argv) {
       std::cout << medium::kUsage;
       return 0;
     }
-  std::unique_ptr<Platform> platform = CreateHostPlatform();
+  std::unique_ptr<Platform> platform;
   try {
+    platform = CreateHostPlatform();
     if (args.empty()) throw medium::Usage{"a command is missing"};
     std::string command = args[0];
     args.erase(args.begin());
@@ -138,7 +139,7 @@ int main(int argc, char** argv) {
     std::cerr << "zarn-medium: " << u.message << "\n(see zarn-medium --help)\n";
     return 2;
   } catch (const EZarnError& e) {
-    std::cerr << "zarn-medium: " << platform->SjisToUtf8(e.Message()) << "\n";
+    std::cerr << "zarn-medium: " << HostUtf8(e.Message()) << "\n";
     return 1;
   } catch (const std::exception& e) {
     std::cerr << "zarn-medium: " << e.what() << "\n";

@@ -136,8 +136,9 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "%s: %s\n", "zarn-wizard-pages", problem.c_str());
     return 2;
   }
-  std::unique_ptr<Platform> platform = CreateHostPlatform();
+  std::unique_ptr<Platform> platform;
   try {
+    platform = CreateHostPlatform();  // may refuse a damaged machine: reported below
     bool uninstall = page == TFormType::pgUninst || page == TFormType::pgDelete;
     TZarnInstallSet settings = SampleSettings(uninstall);
     TVrFileCollection archive(*platform);
@@ -151,7 +152,8 @@ int main(int argc, char** argv) {
     viewer.Show(wizard, seconds);
     return 0;
   } catch (const std::exception& e) {
-    std::fprintf(stderr, "zarn-wizard-pages: %s\n", platform->SjisToUtf8(e.what()).c_str());
+    std::string message = HostUtf8(e.what());
+    std::fprintf(stderr, "zarn-wizard-pages: %s\n", message.c_str());
     return 1;
   }
 }

@@ -624,6 +624,8 @@ std::unique_ptr<Module> EmulatedMachine::LoadModule(const std::string& path) {
 }
 
 std::string EmulatedMachine::SjisToUtf8(const std::string& s) { return posix::SjisToUtf8Lossy(s); }
+
+std::string HostUtf8(const std::string& sjis) { return posix::SjisToUtf8Lossy(sjis); }
 std::string EmulatedMachine::Utf8ToSjis(const std::string& s) { return posix::Utf8ToSjisLossy(s); }
 
 std::unique_ptr<Platform> CreateHostPlatform() {

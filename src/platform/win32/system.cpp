@@ -286,4 +286,6 @@ std::string Win32Platform::Utf8ToSjis(const std::string& s) { return FromWide(To
 
 std::unique_ptr<Platform> CreateHostPlatform() { return std::make_unique<win32::Win32Platform>(); }
 
+std::string HostUtf8(const std::string& sjis) { return win32::FromWide(win32::ToWide(sjis), win32::kCodePageUtf8); }
+
 }  // namespace zarn

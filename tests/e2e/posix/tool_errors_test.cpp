@@ -33,18 +33,27 @@ TEST_F(ToolErrors, JapaneseMessagesArePrintedAsUtf8) {
   Write("install.dat", "garbage");
   Write("bad.brm", "garbage");
   Write("root/system.reg", "not a registry file\n");
+  // A machine whose registry file is damaged: every tool that makes its platform must
+  // report that, in UTF-8, rather than end on an uncaught exception.
+  const std::string damaged = "ZARN_ROOT=root ";
   const struct {
     const char* tool;
+    std::string env;
     const char* args;
   } cases[] = {
-      {"zarn-arc", "list bad.dat"},
-      {"zarn-arc", "verify bad.dat"},
-      {"zarn-instdat", "dump install.dat"},
-      {"zarn-brm", "info bad.brm"},
-      {"zarn-setup", "--root root --program 'C:\\setup.exe' --auto"},
+      {"zarn-arc", "", "list bad.dat"},
+      {"zarn-arc", "", "verify bad.dat"},
+      {"zarn-instdat", "", "dump install.dat"},
+      {"zarn-brm", "", "info bad.brm"},
+      {"zarn-setup", "", "--root root --program 'C:\\setup.exe' --auto"},
+      {"zarn-arc", damaged, "list bad.dat"},
+      {"zarn-instdat", damaged, "dump install.dat"},
+      {"zarn-medium", damaged, "build -o out"},
+      {"zarn-wizard-pages", damaged, "Hello --png page.png"},
   };
   for (const auto& c : cases) {
-    SCOPED_TRACE(std::string(c.tool) + " " + c.args);
+    SCOPED_TRACE(c.env + c.tool + " " + c.args);
+    environment_ = c.env;
     Result r = Run(c.tool, c.args);
     EXPECT_NE(r.status, 0);
     EXPECT_TRUE(ValidUtf8(r.err)) << r.err;
