@@ -247,6 +247,28 @@ TEST_F(SetupTool, ADiscPromptIsAnsweredWithTheFolderGiven) {
   EXPECT_TRUE(Has(r.out, "no folder for disc 2")) << r.out;
 }
 
+// The demo split over two discs by zarn-medium installs whole: the person puts the second
+// disc in when asked, and the game's folder holds the files and members of both.
+TEST_F(SetupTool, TheTwoDiscDemoInstalls) {
+  Result made = Run("zarn-medium", "build --disc-size 40K -o " + Quote(Path("cd")));
+  ASSERT_EQ(made.status, 0) << made.out << made.err;
+  ASSERT_TRUE(fs::exists(Path("cd/disc2/game.dat"))) << made.out;
+  fs::rename(Path("cd/disc1"), Path("medium"));
+  Result r = Setup("--program 'D:\\setup.exe' --auto --all-discs --disc 2=" + Quote(Path("cd/disc2")));
+  ASSERT_EQ(r.status, 0) << r.out << r.err;
+  EXPECT_TRUE(Has(r.out, u8"dialog [情報] ディスク2を入れてからOKをクリックしてください")) << r.out;
+  EXPECT_TRUE(Has(r.out, u8"page exit \"完了\"")) << r.out;
+  auto m = Machine();
+  for (const char* name : {"story.exe", "install.exe", "readme.txt", "sound\\theme.wav", "movie\\opening.mpg"})
+    EXPECT_TRUE(m->FileExists(std::string(kDest) + name)) << name;
+  TVrFileCollection data(*m);
+  data.Open(std::string(kDest) + "game.dat");
+  for (const char* member : {"image\\back.brm", "image\\chara01.brm", "scenario\\start.txt", "zarn.zpb"})
+    EXPECT_GE(data.IndexOf(member), 0) << member;
+  EXPECT_TRUE(data.Verify());
+  EXPECT_EQ(ProductKeyReadString(*m, kKey, "InstallPath", ""), kDest);
+}
+
 TEST_F(SetupTool, UsageAndHelp) {
   Result help = Run("zarn-setup", "--help");
   EXPECT_EQ(help.status, 0);
