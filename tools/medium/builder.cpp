@@ -106,11 +106,6 @@ Json ReadJson(const std::string& path) {
   }
 }
 
-std::string Show(const std::vector<int64_t>& v) {
-  std::string s = "[";
-  for (size_t i = 0; i < v.size(); ++i) s += (i ? ", " : "") + std::to_string(v[i]);
-  return s + "]";
-}
 
 // The disc each item goes on: the order of `items`, a new disc whenever the next does
 // not fit. `pinned` items (the uninstaller, the start menu's picture) stay on disc 1.
@@ -308,12 +303,17 @@ void BuildMedium(Platform& platform, const BuildOptions& o, std::ostream& log) {
   if (o.update != Update::None) {
     std::map<std::string, int32_t> installed = InstalledMembers(platform, o);
     std::vector<Item> newer;
+    size_t newerCount = 0;
     for (Item& m : members) {
       auto it = installed.find(LowerCase(m.name));
-      if (m.separate || it == installed.end() || m.host.empty() || FileDateOf(platform, m.host) > it->second)
-        newer.push_back(m);
+      // The start menu's picture comes from the update's own archive.
+      const bool picture = !s.BackImage.empty() && SameText(m.name, s.BackImage);
+      const bool isNewer =
+          m.separate || it == installed.end() || m.host.empty() || FileDateOf(platform, m.host) > it->second;
+      if (isNewer) ++newerCount;
+      if (isNewer || picture) newer.push_back(m);
     }
-    log << "update: " << newer.size() << " of " << members.size() << " members are new or newer than "
+    log << "update: " << newerCount << " of " << members.size() << " members are new or newer than "
         << o.installed << "\n";
     members = newer;
   }
@@ -514,8 +514,8 @@ void BuildMedium(Platform& platform, const BuildOptions& o, std::ostream& log) {
   // What the setup program would stumble over, the builder does not ship.
   std::vector<std::string> findings = CheckMedium(platform, work.string(), o.progress);
   if (!findings.empty()) {
-    std::string all = "the medium made fails its check:";
-    for (const std::string& f : findings) all += "\n  " + f;
+    std::string all = "the medium made fails its check (" + std::to_string(findings.size()) + "):";
+    for (const std::string& f : findings) all += "\nzarn-medium:   " + f;
     throw std::runtime_error(all);
   }
   if (fs::exists(out)) fs::remove(out);  // empty, as checked above

@@ -90,7 +90,8 @@ TEST_F(MediumTool, DerivedFieldsComeFromTheFiles) {
   EXPECT_GE(one.DiscProgramSizes[1], story);
   for (const char* disc : {"cd/disc1", "cd/disc2"}) {
     int64_t bytes = 0;
-    for (const auto& e : fs::recursive_directory_iterator(Path(disc))) bytes += int64_t(e.file_size());
+    for (const auto& e : fs::recursive_directory_iterator(Path(disc)))
+      if (e.is_regular_file()) bytes += int64_t(e.file_size());
     EXPECT_LE(bytes, 40 * 1024) << disc;
   }
 
@@ -243,7 +244,7 @@ TEST_F(MediumTool, CheckFindsEachClassOfFault) {
 TEST_F(MediumTool, UsageAndDiscSizes) {
   Result help = Run("--help");
   EXPECT_EQ(help.status, 0);
-  for (const char* field : {"DIR/medium/", "DIR/archive/", "\"Separate\"", "Title", "RegistryKey", "DiscFiles",
+  for (const char* field : {"DIR/medium/", "DIR/archive/", "Separate", "Title", "RegistryKey", "DiscFiles",
                             "DiscProgramSizes", "FilesInArchive", "ImageKey", "HelloText", "LicenseText"})
     EXPECT_TRUE(Has(help.out, field)) << field;
   for (const char* bad : {"build -o x --disc-size 7Q", "build -o x --disc-size 0", "build -o x --update disc",

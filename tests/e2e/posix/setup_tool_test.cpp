@@ -7,6 +7,7 @@
 #include <stdlib.h>
 #include <sys/wait.h>
 
+#include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -267,6 +268,41 @@ TEST_F(SetupTool, TheTwoDiscDemoInstalls) {
     EXPECT_GE(data.IndexOf(member), 0) << member;
   EXPECT_TRUE(data.Verify());
   EXPECT_EQ(ProductKeyReadString(*m, kKey, "InstallPath", ""), kDest);
+}
+
+// An update made against the installed game carries only the members newer than the
+// installed ones (and the start menu's picture), and installing it takes them into the
+// game's data file.
+TEST_F(SetupTool, AnUpdateCarriesTheNewerMembers) {
+  ASSERT_EQ(Run("zarn-medium", "demo " + Quote(Path("game"))).status, 0);
+  Result made = Run("zarn-medium", "build --game " + Quote(Path("game")) + " -o " + Quote(Path("medium")));
+  ASSERT_EQ(made.status, 0) << made.out << made.err;
+  Result r = Setup(u8"--program 'D:\\setup.exe' --auto");
+  ASSERT_EQ(r.status, 0) << r.out << r.err;
+
+  const std::string changed = Path("game/archive/scenario/start.txt");
+  const auto date = fs::last_write_time(changed);
+  Write("game/archive/scenario/start.txt", "*start\r\nnew text\r\n");
+  fs::last_write_time(changed, date + std::chrono::hours(24));
+  const std::string installed = Path(u8"machine/drive_c/Program Files/Zarn/物語デモ");
+  made = Run("zarn-medium", "build --game " + Quote(Path("game")) + " --update folder --installed " +
+                                Quote(installed) + " -o " + Quote(Path("update")));
+  ASSERT_EQ(made.status, 0) << made.out << made.err;
+  EXPECT_TRUE(Has(made.out, "update: 1 of 5 members")) << made.out;
+  EXPECT_TRUE(Has(made.out, "archive members: install.dat image\\back.brm scenario\\start.txt\n")) << made.out;
+
+  fs::remove_all(Path("medium"));
+  fs::rename(Path("update"), Path("medium"));
+  r = Setup(u8"--program 'D:\\setup.exe' --auto");
+  ASSERT_EQ(r.status, 0) << r.out << r.err;
+  auto m = Machine();
+  TVrFileCollection data(*m);
+  data.Open(std::string(kDest) + "game.dat");
+  TMemoryStream text;
+  data.ExtractToStream(text, "scenario\\start.txt");
+  EXPECT_EQ(text.ToString(), "*start\r\nnew text\r\n");
+  EXPECT_GE(data.IndexOf("/scenario\\start.txt"), 0) << "the old member is superseded";
+  EXPECT_TRUE(data.Verify());
 }
 
 TEST_F(SetupTool, UsageAndHelp) {
