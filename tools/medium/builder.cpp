@@ -158,10 +158,16 @@ void Compare(const Json& given, const std::string& key, const Json& computed, co
                      computed.dump());
 }
 
-// Members of the installed game's data file, or of the program it carries appended: name
-// to date.
-std::map<std::string, int32_t> InstalledMembers(Platform& platform, const BuildOptions& o) {
-  std::map<std::string, int32_t> dates;
+// What an update is made against: the members of the installed game's data file, or of
+// the program it carries appended (name to date), and that program's name and image.
+struct InstalledGame {
+  std::map<std::string, int32_t> dates;  // lower-case member name → newest date
+  std::string bundleName;                // Shift-JIS file name of the program, or ""
+  std::string bundleImage;               // its bytes before the appended archive
+};
+
+InstalledGame ReadInstalled(Platform& platform, const BuildOptions& o) {
+  InstalledGame game;
   const std::string folder = AddBackslash(HostPathToWindows(platform, o.installed));
   if (!platform.DirectoryExists(folder)) throw BuildError(o.installed + ": no such folder (--installed)");
   TVrFileCollection installed(platform);
@@ -171,23 +177,30 @@ std::map<std::string, int32_t> InstalledMembers(Platform& platform, const BuildO
     installed.OpenPath(folder + "game.dat", true);
   } else {
     // The installed program that carries the game's archive.
-    std::string bundle;
+    std::string host;
     for (const auto& e : fs::directory_iterator(o.installed)) {
-      if (!e.is_regular_file()) continue;
+      if (!e.is_regular_file() || e.is_symlink()) continue;
       std::string n = platform.Utf8ToSjis(e.path().filename().string());
-      if (SameText(ExtractFileExt(n), ".exe") && HasAppendedArchive(platform, folder + n)) bundle = folder + n;
+      if (SameText(ExtractFileExt(n), ".exe") && HasAppendedArchive(platform, folder + n)) {
+        game.bundleName = n;
+        host = e.path().string();
+      }
     }
-    if (bundle.empty())
+    if (game.bundleName.empty())
       throw BuildError(o.installed + ": holds no program with an archive appended (--update bundle)");
-    installed.Open(bundle);
+    const std::string bytes = ReadHostFile(host);
+    uint32_t start = 0;
+    for (int i = 0; i < 4; ++i) start |= uint32_t(uint8_t(bytes[bytes.size() - 6 + size_t(i)])) << (8 * i);
+    game.bundleImage = bytes.substr(0, std::min<size_t>(start, bytes.size()));
+    installed.Open(folder + game.bundleName);
   }
   for (int i = 0; i < installed.Count(); ++i) {
     TVrFile* f = installed.Files(i);
     if (f == installed.EndMarker() || f->Name().empty() || f->Name()[0] == '/') continue;
-    auto& d = dates[LowerCase(f->Name())];
+    auto& d = game.dates[LowerCase(f->Name())];
     d = std::max(d, f->FileDate);
   }
-  return dates;
+  return game;
 }
 
 // The date the archive will give a loose file, as the platform reads it.
@@ -269,6 +282,18 @@ void BuildMedium(Platform& platform, const BuildOptions& o, std::ostream& log) {
     for (const char* own : kMediumOwnNames)
       if (SameText(p.name, own))
         throw BuildError(p.host + ": the builder makes " + own + " itself; the game's files may not use the name");
+  // The medium's own extras (the runtime setups the start menu offers, an autorun file)
+  // go on the first disc as they are; the install never copies them.
+  std::vector<Item> extras;
+  for (auto it = plain.begin(); it != plain.end();) {
+    const std::string lower = LowerCase(it->name);
+    if (lower == "autorun.inf" || lower.rfind("directx\\", 0) == 0 || lower.rfind("winmedia\\", 0) == 0) {
+      extras.push_back(*it);
+      it = plain.erase(it);
+    } else {
+      ++it;
+    }
+  }
   for (Item& m : members) {
     if (SameText(m.name, "install.dat"))
       throw BuildError(m.host + ": the builder writes the member install.dat from the settings file");
@@ -299,23 +324,50 @@ void BuildMedium(Platform& platform, const BuildOptions& o, std::ostream& log) {
     gameFiles.insert(gameFiles.begin(), uninstaller);
   }
 
-  // ---- an update carries only the members newer than the installed ones
+  // ---- an update carries only the members newer than the installed ones, and the plain
+  // files that differ from the installed ones
   if (o.update != Update::None) {
-    std::map<std::string, int32_t> installed = InstalledMembers(platform, o);
+    const InstalledGame installed = ReadInstalled(platform, o);
     std::vector<Item> newer;
     size_t newerCount = 0;
     for (Item& m : members) {
-      auto it = installed.find(LowerCase(m.name));
+      auto it = installed.dates.find(LowerCase(m.name));
       // The start menu's picture comes from the update's own archive.
       const bool picture = !s.BackImage.empty() && SameText(m.name, s.BackImage);
       const bool isNewer =
-          m.separate || it == installed.end() || m.host.empty() || FileDateOf(platform, m.host) > it->second;
+          m.separate || it == installed.dates.end() || m.host.empty() || FileDateOf(platform, m.host) > it->second;
       if (isNewer) ++newerCount;
       if (isNewer || picture) newer.push_back(m);
     }
     log << "update: " << newerCount << " of " << members.size() << " members are new or newer than "
         << o.installed << "\n";
     members = newer;
+    std::vector<Item> changed;
+    for (Item& p : plain) {
+      const std::string bytes = p.host.empty() ? p.data : ReadHostFile(p.host);
+      if (!installed.bundleName.empty() && SameText(p.name, installed.bundleName)) {
+        // The program that carries the game: a new one goes in as the member of its name,
+        // from which the update rebuilds it; a plain copy would overwrite the archive.
+        if (bytes != installed.bundleImage) {
+          p.member = true;
+          p.host.clear();
+          p.data = bytes;
+          members.push_back(p);
+        }
+        continue;
+      }
+      std::string rel = platform.SjisToUtf8(p.name);
+      for (char& c : rel)
+        if (c == '\\') c = '/';
+      const fs::path target = fs::path(o.installed) / rel;
+      std::error_code ec;
+      if (fs::is_regular_file(fs::symlink_status(target, ec)) && int64_t(fs::file_size(target, ec)) == p.size &&
+          ReadHostFile(target.string()) == bytes)
+        continue;
+      changed.push_back(p);
+    }
+    log << "update: " << changed.size() << " of " << plain.size() << " plain files differ from the installed ones\n";
+    plain = changed;
   }
 
   // ---- discs
@@ -337,6 +389,7 @@ void BuildMedium(Platform& platform, const BuildOptions& o, std::ostream& log) {
     const int64_t directory = 10 + 8 + 64;
     const int64_t resource = o.form == Form::Resource ? 4096 : 0;
     int64_t first = int64_t(setupProgram.size()) + record + directory + 6 + resource + (o.form == Form::Files ? record : 0);
+    for (const Item& e : extras) first += e.size;
     std::vector<int64_t> overhead = {first, record + directory};
     s.SetDiscCount(PlanDiscs(all, o.discSize, overhead));
   }
@@ -445,15 +498,24 @@ void BuildMedium(Platform& platform, const BuildOptions& o, std::ostream& log) {
         m->FileDate = FileDateOf(platform, o.settingsFile);
       }
     }
+    // Called before and after each member: the bar moves by the bytes each one took.
+    TVrFile* current = nullptr;
+    const int64_t packedBefore = packed;
     archive.OnProgress = [&](TVrFileCollection&, TVrFile* entry, int64_t bytes, int, int, bool&) {
-      if (bytes > 0 || !entry) return;
-      progress.Show(packed, totalBytes, "packing " + platform.SjisToUtf8(entry->Name()));
+      if (entry == current) {
+        packed += bytes;
+        current = nullptr;
+        return;
+      }
+      current = entry;
+      if (entry) progress.Show(packed, totalBytes, "packing " + platform.SjisToUtf8(entry->Name()));
     };
     const fs::path archivePath = disc / (form == Form::Files ? "game.dat" : "setup.arc");
     {
       TQxBigFileStream dest(platform, HostPathToWindows(platform, archivePath.string()), fmCreate);
       if (!archive.WriteArchive(dest)) throw std::runtime_error("the archive was not written");
     }
+    packed = packedBefore;
     for (const Item& i : all)
       if (i.member && i.disc == d) packed += i.size;
     progress.Done();
@@ -484,8 +546,11 @@ void BuildMedium(Platform& platform, const BuildOptions& o, std::ostream& log) {
         break;
       }
     }
-    for (const Item& i : all) {
-      if (i.member || i.disc != d) continue;
+    std::vector<Item> copied;
+    for (const Item& i : all)
+      if (!i.member && i.disc == d) copied.push_back(i);
+    if (d == 0) copied.insert(copied.end(), extras.begin(), extras.end());
+    for (const Item& i : copied) {
       std::string rel = platform.SjisToUtf8(i.name);
       for (char& c : rel)
         if (c == '\\') c = '/';

@@ -65,6 +65,10 @@ class MediumTool : public testing::ToolTest {
 // files, per disc when split; a dump of the record made is a valid settings file again.
 TEST_F(MediumTool, DerivedFieldsComeFromTheFiles) {
   ASSERT_EQ(Run("demo " + Quote(Path("game"))).status, 0);
+  // Japanese names, and the runtime setup the start menu offers (copied, never installed).
+  Write(u8"game/medium/はじめにお読みください.TXT", "read me");
+  Write(u8"game/archive/シナリオ/第一話.txt", "*start");
+  Write("game/medium/directx/dxsetup.exe", "MZ");
   Result r = Run("build --game " + Quote(Path("game")) + " --form files --disc-size 40K -o " + Quote(Path("cd")));
   ASSERT_EQ(r.status, 0) << r.out << r.err;
   ASSERT_TRUE(fs::exists(Path("cd/disc2/game.dat"))) << r.out;
@@ -85,6 +89,9 @@ TEST_F(MediumTool, DerivedFieldsComeFromTheFiles) {
   EXPECT_EQ(one.DataSize, data);
   // Each disc lists its own plain files; install.exe and the picture stay on the first.
   EXPECT_GE(one.DiscFiles.IndexOf("install.exe"), 0);
+  EXPECT_GE(one.DiscFiles.IndexOf("はじめにお読みください.txt") + two.DiscFiles.IndexOf("はじめにお読みください.txt"), -1);
+  EXPECT_TRUE(fs::exists(Path("cd/disc1/directx/dxsetup.exe")));
+  EXPECT_LT(one.DiscFiles.IndexOf("directx\\dxsetup.exe"), 0);
   EXPECT_GE(two.DiscFiles.IndexOf("sound\\theme.wav"), 0);
   EXPECT_LT(one.DiscFiles.IndexOf("sound\\theme.wav"), 0);
   EXPECT_GE(one.DiscProgramSizes[1], story);

@@ -305,6 +305,42 @@ TEST_F(SetupTool, AnUpdateCarriesTheNewerMembers) {
   EXPECT_TRUE(data.Verify());
 }
 
+// A game installed as one program with its archive appended: the update made against it
+// is taken into a rebuilt program, the members it lacks carried over from the old one.
+TEST_F(SetupTool, ABundleUpdateRebuildsTheProgram) {
+  ASSERT_EQ(Run("zarn-medium", "demo " + Quote(Path("game"))).status, 0);
+  ASSERT_EQ(Run("zarn-medium", "build --game " + Quote(Path("game")) + " -o " + Quote(Path("first"))).status, 0);
+  const std::string installed = Path(u8"machine/drive_c/Games/物語");
+  fs::create_directories(installed);
+  fs::copy_file(Path("first/setup.exe"), installed + "/story.exe");
+
+  const std::string changed = Path("game/archive/scenario/start.txt");
+  const auto date = fs::last_write_time(changed);
+  Write("game/archive/scenario/start.txt", "*start\r\nbundled\r\n");
+  fs::last_write_time(changed, date + std::chrono::hours(24));
+  Result made = Run("zarn-medium", "build --game " + Quote(Path("game")) + " --update bundle --installed " +
+                                       Quote(installed) + " -o " + Quote(Path("medium")));
+  ASSERT_EQ(made.status, 0) << made.out << made.err;
+  EXPECT_TRUE(Has(made.out, "update: 1 of 5 members")) << made.out;
+  EXPECT_EQ(Run("zarn-medium", "build --game " + Quote(Path("game")) + " --update folder --installed " +
+                                   Quote(installed) + " -o " + Quote(Path("wrong")))
+                .status,
+            2)
+      << "no game.dat there";
+
+  Result r = Setup(u8"--program 'D:\\setup.exe' --auto --dir 'C:\\Games\\物語'");
+  ASSERT_EQ(r.status, 0) << r.out << r.err;
+  auto m = Machine();
+  TVrFileCollection bundle(*m);
+  bundle.Open("C:\\Games\\物語\\story.exe");
+  TMemoryStream text;
+  bundle.ExtractToStream(text, "scenario\\start.txt");
+  EXPECT_EQ(text.ToString(), "*start\r\nbundled\r\n");
+  for (const char* member : {"image\\chara01.brm", "system\\config.txt", "zarn.zpb"})
+    EXPECT_GE(bundle.IndexOf(member), 0) << member << " carried over";
+  EXPECT_TRUE(bundle.Verify());
+}
+
 TEST_F(SetupTool, UsageAndHelp) {
   Result help = Run("zarn-setup", "--help");
   EXPECT_EQ(help.status, 0);
