@@ -174,7 +174,7 @@ class Checker {
 
     // Members: names, CRC-32, content sizes.
     std::vector<int64_t> found(4, 0);
-    bool damaged = false;
+    bool damaged = !haveArchive && !where.empty();  // unreadable: that is the finding
     bool anySeparate = false;
     if (haveArchive) {
       int64_t total = 0, done = 0;

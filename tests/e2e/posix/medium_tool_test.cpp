@@ -220,6 +220,8 @@ TEST_F(MediumTool, CheckFindsEachClassOfFault) {
          f.write(&b, 1);
        },
        "disc 2: game.dat: member \"scenario\\start.txt\": its stored bytes fail their CRC-32"},
+      {"an archive cut short", [&] { fs::resize_file(Path("bad/disc2/game.dat"), 300); },
+       "disc 2: game.dat: the archive cannot be read: "},
       {"a picture that does not decode",
        [&] { EditRecord("bad/disc1/install.dat", [](TZarnInstallSet& s) { s.BackImage = "readme.txt"; }); },
        "disc 1: install.dat: BackImage \"readme.txt\" does not decode"},
