@@ -7,6 +7,7 @@
 #include <fstream>
 #include <iostream>
 #include <iterator>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -145,10 +146,14 @@ std::string Read(const std::string& path) {
 struct TempFolder {
   std::string path;
   TempFolder() {
-    const char* tmp = getenv("TMPDIR");
-    std::string templ = std::string(tmp && *tmp ? tmp : "/tmp") + "/zarn-medium-XXXXXX";
-    if (!mkdtemp(&templ[0])) throw std::runtime_error("cannot make a temporary folder in " + templ);
-    path = templ;
+    // create_directory is false for a name that exists: try the next until one is new.
+    const fs::path base = fs::temp_directory_path();
+    std::random_device random;
+    for (int attempt = 0; attempt < 100 && path.empty(); ++attempt) {
+      fs::path p = base / ("zarn-medium-" + std::to_string(random()));
+      if (fs::create_directory(p)) path = p.string();
+    }
+    if (path.empty()) throw std::runtime_error("cannot make a temporary folder in " + base.string());
   }
   ~TempFolder() {
     std::error_code ec;
