@@ -6,12 +6,14 @@
 # them all. Every step has a time limit; every process started is ended by its id (and
 # the copied Wine prefix's server is shut down).
 #
-#   tests/wine/setup_e2e.sh [--build DIR] [--medium DIR] [--shots DIR] [--prefix DIR]
+#   tests/wine/setup_e2e.sh [--build DIR] [--medium DIR] [--two-discs] [--shots DIR] [--prefix DIR]
 #
 #   --build DIR    the Windows build folder (default: build/win32 of this checkout)
 #   --medium DIR   a medium made by zarn-medium with the Windows setup.exe; without it
 #                  one is made with the Linux zarn-medium (ZARN_MEDIUM_TOOL, default
 #                  build/native/tools/zarn-medium)
+#   --two-discs    the demo split over two discs: at the prompt for disc 2, D: is pointed
+#                  at the second disc and the prompt answered by Enter alone
 #   --shots DIR    save screenshots of the start menu, each wizard page and the exit page
 #   --prefix DIR   where the copy of the build's Wine prefix goes (default: a temporary
 #                  folder, removed at the end)
@@ -25,12 +27,14 @@ medium=
 shots=
 prefix=
 step_timeout=${ZARN_E2E_STEP_TIMEOUT:-90}
-usage() { sed -n '2,17p' "$0" | sed 's/^# \{0,1\}//'; }
+two_discs=0
+usage() { sed -n '2,19p' "$0" | sed 's/^# \{0,1\}//'; }
 while [ $# -gt 0 ]; do
   case $1 in
     -h|--help) usage; exit 0 ;;
     --build) build=$(cd "$2" && pwd); shift 2 ;;
     --medium) medium=$(cd "$2" && pwd); shift 2 ;;
+    --two-discs) two_discs=1; shift ;;
     --shots) mkdir -p "$2"; shots=$(cd "$2" && pwd); shift 2 ;;
     --prefix) prefix=$2; shift 2 ;;
     *) echo "setup_e2e: unknown argument $1" >&2; usage >&2; exit 2 ;;
@@ -89,9 +93,18 @@ if [ -z "$medium" ]; then
     exit 2
   fi
   medium=$work/medium
-  "$tool" build -o "$medium" --setup-exe "$setup_exe" --game-exe "$game_exe" >/dev/null
+  split=()
+  # Discs just big enough for the setup program and a part of the game each.
+  [ "$two_discs" = 1 ] && split=(--disc-size "$(( 2 * $(stat -c %s "$setup_exe") / 1024 + 40 ))K")
+  "$tool" build -o "$medium" --setup-exe "$setup_exe" --game-exe "$game_exe" "${split[@]}" --no-progress >/dev/null
 fi
-[ -f "$medium/setup.exe" ] || { echo "setup_e2e: $medium holds no setup.exe" >&2; exit 2; }
+disc1=$medium
+if [ "$two_discs" = 1 ]; then
+  disc1=$medium/disc1
+  [ -d "$medium/disc2" ] || { echo "setup_e2e: $medium has no disc2" >&2; exit 2; }
+  [ ! -d "$medium/disc3" ] || { echo "setup_e2e: $medium has more than two discs" >&2; exit 2; }
+fi
+[ -f "$disc1/setup.exe" ] || { echo "setup_e2e: $disc1 holds no setup.exe" >&2; exit 2; }
 
 # ---- a copy of the build's prefix (made once by the test runner), the medium as D:
 base=$build/wineprefix
@@ -111,7 +124,7 @@ mkdir -p "$(dirname "$prefix")"
 ) 4>"$base.lock"
 export WINEPREFIX=$prefix
 rm -f "$prefix/dosdevices/d:" "$prefix/dosdevices/d::"
-ln -s "$medium" "$prefix/dosdevices/d:"
+ln -s "$disc1" "$prefix/dosdevices/d:"
 timeout 60 "$wine_loader" reg add 'HKLM\Software\Wine\Drives' /v 'd:' /d cdrom /f >/dev/null 2>&1 ||
   { echo "setup_e2e: the drive type of D: could not be set" >&2; exit 2; }
 timeout 30 wineserver -w >/dev/null 2>&1 || true
@@ -230,6 +243,11 @@ await ライセンス契約
 keys alt+p
 shot licence
 keys alt+n
+if [ "$two_discs" = 1 ]; then
+  await インストールするCD-ROM  # "全てのCD-ROMをインストール" is chosen already
+  shot media
+  keys alt+n
+fi
 await インストールするファイル
 # From "次へ": Tab reaches "中断" and then the component boxes in order.
 keys Tab Tab space Tab space Tab space
@@ -241,6 +259,14 @@ keys alt+n
 await "インストール準備完了"
 shot confirm
 keys Return  # "インストール" has no access key; it is the default button
+if [ "$two_discs" = 1 ]; then
+  # "ディスク2を入れてからOKをクリックしてください": the disc goes in, Enter takes OK.
+  await 情報
+  shot disc-prompt
+  rm -f "$prefix/dosdevices/d:"
+  ln -s "$medium/disc2" "$prefix/dosdevices/d:"
+  keys Return
+fi
 await 完了
 sleep 1
 close_explorer "$title"
