@@ -5,11 +5,12 @@
 #
 #   scripts/wizard-pages.sh [OUTPUT-FOLDER]     (default build/wizard-pages)
 #
-# Writes OUTPUT/headless/NN-PAGE.png and OUTPUT/wine/NN-PAGE.png.
+# Writes OUTPUT/headless/NN-PAGE.png, OUTPUT/wine/NN-PAGE.png and, to compare them at a
+# glance, OUTPUT/side-by-side/NN-PAGE.png (headless on the left, Wine on the right).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 case ${1:-} in
-  -h|--help) sed -n '2,8p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+  -h|--help) sed -n '2,9p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
 esac
 out=${1:-build/wizard-pages}
 jobs=$(nproc)
@@ -47,3 +48,10 @@ for page in "${pages[@]}"; do
   convert "$shot" -trim +repage "$shot"  # the window alone, without the empty screen
 done
 echo "wizard-pages: screenshots under Wine in $out/wine"
+
+mkdir -p "$out/side-by-side"
+for shot in "$out"/wine/*.png; do
+  name=$(basename "$shot")
+  convert "$out/headless/$name" "$shot" -bordercolor white -border 8 +append "$out/side-by-side/$name"
+done
+echo "wizard-pages: headless and Wine side by side in $out/side-by-side"
