@@ -112,6 +112,7 @@ void Report(const char* what, double ours, const char* baseName, double base, do
 }  // namespace
 
 int main(int argc, char** argv) {
+  std::setvbuf(stdout, nullptr, _IOLBF, 0);  // each figure as soon as it is measured
   std::string dirArg;
   int64_t sizeMiB = 1024;
   bool keep = false;

@@ -38,6 +38,27 @@ int ClampInt(int64_t v) { return static_cast<int>(std::min<int64_t>(std::max<int
 
 bool IsEndMarker(const TVrFile& f) { return f.Name() == kEndMarkerName; }
 
+// A plain file of the medium, with the size and attributes its folder listing gave.
+struct SourceFile {
+  std::string relative;
+  int64_t size = 0;
+  uint32_t attributes = 0;
+};
+
+// Every file below `folder` (ending in a backslash), named relative to `base`, each
+// folder's contents right after the files before it.
+void ListSourceFiles(Platform& platform, const std::string& folder, size_t base, std::vector<SourceFile>& out) {
+  std::vector<DirEntry> entries;
+  if (!platform.ListDirectory(folder, entries)) return;
+  for (const DirEntry& e : entries) {
+    if (e.name == "." || e.name == "..") continue;
+    if (e.attributes & faDirectory)
+      ListSourceFiles(platform, folder + e.name + "\\", base, out);
+    else
+      out.push_back({(folder + e.name).substr(base), e.size, e.attributes});
+  }
+}
+
 }  // namespace
 
 TInstallJob::TInstallJob(TFormType& form)
@@ -210,8 +231,9 @@ void TInstallJob::CheckSettingsNames() {
   // Files the job will open, write or point shortcuts at must lie inside the destination.
   if (!settings_.ReadmeFile.empty()) CheckMemberName(settings_.ReadmeFile);
   if (!settings_.ProgramFile.empty()) CheckMemberName(settings_.ProgramFile);
+  std::string linkFree;
   for (const std::string& name : settings_.DiscFiles)
-    if (!name.empty()) CheckDestinationName(name);
+    if (!name.empty()) CheckDestinationName(name, &linkFree);
   TVrFileCollection& main = form_.MainArchive();
   for (int i = 0; i < main.Count(); ++i) {
     TVrFile& m = *main.Files(i);
@@ -229,12 +251,14 @@ void TInstallJob::CheckSettingsNames() {
 
 // A name the job will write below the destination: a plain relative name, and no link
 // among the folders on the way (a link at the name itself is replaced when written).
-void TInstallJob::CheckDestinationName(const std::string& name) {
+void TInstallJob::CheckDestinationName(const std::string& name, std::string* linkFree) {
   CheckMemberName(name);
   std::string relative = ReplaceDelimiter(name, '/', '\\');
   std::string folder = relative.substr(0, relative.size() - ExtractFileName(relative).size());
+  if (linkFree && !folder.empty() && folder == *linkFree) return;
   if (PassesThroughLink(platform_, dest_, folder))
     throw EFormatError(Format("%s:リンクを経由して書き込むことはできません", dest_ + relative));
+  if (linkFree) *linkFree = folder;
 }
 
 void TInstallJob::PrepareWorkFolder() {
@@ -298,29 +322,32 @@ bool TInstallJob::ChangeDisc(int disc) {
 bool TInstallJob::CopyPlainFiles() {
   TApplication& app = form_.App();
   // A later disc brings its own list: its names are checked before its first file.
+  std::string linkFree;
   for (const std::string& name : settings_.DiscFiles)
-    if (!name.empty()) CheckDestinationName(name);
+    if (!name.empty()) CheckDestinationName(name, &linkFree);
 
-  TStringList files;
-  ListFiles(platform_, source_, faReadOnly | faHidden | faSysFile | faVolumeID | faArchive, true, "", false, false,
-            true, files, true);
-  std::vector<std::string> chosen;
-  for (const std::string& path : files) {
-    if (path.size() <= source_.size()) continue;
-    std::string relative = path.substr(source_.size());
-    if (!settings_.IsDiscFile(relative)) continue;
+  // The listing gives each file's size (for the progress) and attributes with its name.
+  const std::string source = AddBackslash(source_);
+  std::vector<SourceFile> files, chosen;
+  ListSourceFiles(platform_, source, source.size(), files);
+  for (SourceFile& file : files) {
+    const std::string& relative = file.relative;
+    if (relative.empty() || !settings_.IsDiscFile(relative)) continue;
     if (!settings_.UpdateMode) {
       if (InList(kSoundExtensions, relative) && !form_.CheckSound.Checked()) continue;
       if (InList(kMovieExtensions, relative) && !form_.CheckMovie.Checked()) continue;
     }
-    chosen.push_back(relative);
+    chosen.push_back(std::move(file));
   }
 
-  for (const std::string& relative : chosen) CheckDestinationName(relative);
+  linkFree.clear();
+  for (const SourceFile& file : chosen) CheckDestinationName(file.relative, &linkFree);
 
-  for (const std::string& relative : chosen) {
-    std::string from = source_ + relative;
-    form_.ProgressTotal += FileSizeOf(platform_, from);
+  std::string madeFolder;  // the folder the previous file went to, known to be there
+  for (const SourceFile& file : chosen) {
+    const std::string& relative = file.relative;
+    std::string from = source + relative;
+    form_.ProgressTotal += std::max<int64_t>(file.size, 0);
     ShowProgress();
     form_.LabelCopy.SetCaption(Format("%s をコピー中...", ExtractFileName(relative)));
     app.ProcessMessages();
@@ -328,20 +355,27 @@ bool TInstallJob::CopyPlainFiles() {
 
     std::string target = dest_ + relative;
     std::string folder = target.substr(0, target.size() - ExtractFileName(target).size());
-    NoteNewFolders(folder);
-    if (!ForceDirectories(platform_, folder)) {
-      app.MessageDlg("ディレクトリを作成できませんでした", mtWarning, mbOK);
-      form_.SetModalResult(mrOk);
-      return false;
+    if (folder != madeFolder) {
+      NoteNewFolders(folder);
+      if (!ForceDirectories(platform_, folder)) {
+        app.MessageDlg("ディレクトリを作成できませんでした", mtWarning, mbOK);
+        form_.SetModalResult(mrOk);
+        return false;
+      }
+      madeFolder = folder;
     }
     // A link standing at the target goes; the copy is a new file of the game's own.
-    RemoveLinkAt(platform_, target);
-    if (platform_.GetFileAttributes(target) == faInvalid) created_.push_back(target);
+    uint32_t attr = platform_.GetFileAttributes(target);
+    if (attr != faInvalid && (attr & faReparsePoint) && RemoveLinkAt(platform_, target)) attr = faInvalid;
+    if (attr == faInvalid) created_.push_back(target);
     // A file that could not be copied is not installed: say which, and stop.
     if (!CopyIfChanged(platform_, from, target, false))
       throw EZarnError(target + "\r\n" + "ファイルがコピーできません");
-    uint32_t attr = platform_.GetFileAttributes(target);
-    if (attr != faInvalid && (attr & faReadOnly)) platform_.SetFileAttributes(target, attr & ~faReadOnly);
+    // The copy takes the source's attributes: a read-only one is made writable.
+    if (file.attributes & faReadOnly) {
+      attr = platform_.GetFileAttributes(target);
+      if (attr != faInvalid && (attr & faReadOnly)) platform_.SetFileAttributes(target, attr & ~faReadOnly);
+    }
     settings_.AddInstalledFile(relative);
   }
   return true;

@@ -58,7 +58,9 @@ class TInstallJob {
   // Remembers the folders below the destination on the way to `folder` that do not exist yet.
   void NoteNewFolders(const std::string& folder);
   void CheckSettingsNames();
-  void CheckDestinationName(const std::string& name);
+  // `linkFree`, when given, is the folder the previous call of one loop of checks found
+  // free of links: the same folder is not walked again, and it is updated.
+  void CheckDestinationName(const std::string& name, std::string* linkFree = nullptr);
   void PrepareWorkFolder();
   void DeleteOldDataFile();
   bool ChangeDisc(int disc);

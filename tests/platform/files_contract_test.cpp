@@ -93,6 +93,15 @@ TEST_F(FilesContract, SharingModesBetweenHandles) {
     // A newcomer that would deny the present writer is refused.
     EXPECT_FALSE(p().OpenFile(f, FileAccess::Read, FileShare::Read, FileCreate::OpenExisting));
     EXPECT_TRUE(p().OpenFile(f, FileAccess::Read, FileShare::ReadWrite, FileCreate::OpenExisting));
+    // A handle opened for writing only does not read.
+    char c = 0;
+    EXPECT_EQ(writer->Read(&c, 1), -1);
+  }
+  {
+    // A writer that denies reading keeps readers out.
+    auto writer = p().OpenFile(f, FileAccess::Write, FileShare::None, FileCreate::OpenExisting);
+    ASSERT_TRUE(writer);
+    EXPECT_FALSE(p().OpenFile(f, FileAccess::Read, FileShare::ReadWrite, FileCreate::OpenExisting));
   }
   // Closed handles leave nothing behind.
   EXPECT_TRUE(p().OpenFile(f, FileAccess::ReadWrite, FileShare::None, FileCreate::OpenExisting));

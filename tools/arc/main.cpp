@@ -7,6 +7,7 @@
 #include <memory>
 #include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "archive/archive_paths.h"
@@ -339,10 +340,13 @@ class Tool {
     std::vector<std::string> names;
     std::map<std::string, int64_t> sizes;
     ListBelow(arcpaths::WithBackslash(dir), "", names, sizes, output);
-    std::sort(names.begin(), names.end(), [](const std::string& x, const std::string& y) {
-      int c = CompareText(x, y);
-      return c != 0 ? c < 0 : x < y;
-    });
+    // In CompareText's order (then by bytes), each name folded once rather than twice per
+    // comparison: the folding was a fifth of a pack of small files.
+    std::vector<std::pair<std::string, std::string>> keyed;
+    keyed.reserve(names.size());
+    for (std::string& n : names) keyed.emplace_back(LowerCase(n), std::move(n));
+    std::sort(keyed.begin(), keyed.end());
+    for (size_t i = 0; i < keyed.size(); ++i) names[i] = std::move(keyed[i].second);
     TVrFileCollection c(platform_);
     c.OpenPath(dir, false);
     for (const std::string& n : names) c.AddFile(n);

@@ -166,6 +166,7 @@ bool EmulatedMachine::Resolve(const std::string& path, Resolved& out) {
     r.names = r.win.parts;
     r.host = fullHost;
     r.parentExists = true;
+    r.link = S_ISLNK(st.st_mode) ? 1 : 0;
     if (!S_ISLNK(st.st_mode)) {
       r.st = st;  // what stat would give
       r.exists = true;
@@ -178,9 +179,10 @@ bool EmulatedMachine::Resolve(const std::string& path, Resolved& out) {
   if (count > 0 && stat(parentHost.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) {
     r.names = r.win.parts;
     std::string real;
-    bool present = state_->names.Find(parentHost, given.back(), real) ||
+    bool present = state_->names.Find(parentHost, st, given.back(), real) ||
                    state_->names.FindShort(parentHost, r.win.parts.back(), real);
     if (present) r.names.back() = posix::Utf8ToSjisLossy(real);
+    else r.link = 0;  // the name as given is not there at all (lstat said so above)
     r.host = present ? JoinHost(parentHost, real) : fullHost;
     r.parentExists = true;
     r.exists = present && stat(r.host.c_str(), &r.st) == 0;
@@ -522,7 +524,7 @@ uint32_t EmulatedMachine::GetFileAttributes(const std::string& path) {
   // A host symlink shows as a reparse point, as a link or junction does on Windows, even
   // when it leads nowhere (writing through it would create its target).
   struct stat link;
-  bool isLink = lstat(r.host.c_str(), &link) == 0 && S_ISLNK(link.st_mode);
+  bool isLink = r.link >= 0 ? r.link == 1 : lstat(r.host.c_str(), &link) == 0 && S_ISLNK(link.st_mode);
   if (!r.exists) return isLink ? static_cast<uint32_t>(faReparsePoint) : static_cast<uint32_t>(faInvalid);
   if (r.win.trailingSeparator && !r.IsDir()) return faInvalid;
   uint32_t a = AttributesOf(r.host, r.st);

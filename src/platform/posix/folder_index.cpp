@@ -86,7 +86,7 @@ FolderIndex::~FolderIndex() {
   if (fd_ >= 0) close(fd_);  // closing the instance removes its watches
 }
 
-FolderIndex::Folder* FolderIndex::Get(const std::string& folder) {
+FolderIndex::Folder* FolderIndex::Get(const std::string& folder, const struct stat* status) {
   if (tried_ && owner_ != getpid()) {
     // A forked child shares the parent's instance: reading it would take the parent's
     // events. The child starts an index of its own.
@@ -104,7 +104,9 @@ FolderIndex::Folder* FolderIndex::Get(const std::string& folder) {
   if (fd_ < 0) return nullptr;
   Drain();
   struct stat st;
-  if (stat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return nullptr;
+  if (status) st = *status;
+  else if (stat(folder.c_str(), &st) != 0) return nullptr;
+  if (!S_ISDIR(st.st_mode)) return nullptr;
   Identity id(st.st_dev, st.st_ino);
   auto it = byIdentity_.find(id);
   if (it != byIdentity_.end()) return folders_.at(it->second).get();
@@ -181,7 +183,14 @@ void FolderIndex::DropAll() {
 }
 
 bool FolderIndex::Find(const std::string& folder, const std::string& name, std::string& found) {
-  Folder* f = Get(folder);
+  struct stat st;
+  if (stat(folder.c_str(), &st) != 0) return ScanNoCase(folder, name, found);
+  return Find(folder, st, name, found);
+}
+
+bool FolderIndex::Find(const std::string& folder, const struct stat& folderStatus, const std::string& name,
+                       std::string& found) {
+  Folder* f = Get(folder, &folderStatus);
   if (!f) return ScanNoCase(folder, name, found);
   auto it = f->names.find(Fold(name));
   if (it == f->names.end()) return false;

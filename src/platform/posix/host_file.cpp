@@ -80,15 +80,12 @@ bool AcquireSharing(int lockFd, FileAccess access, FileShare share) {
 
 class HostFile : public FileHandle {
  public:
-  HostFile(int fd, int lockFd, std::shared_ptr<MachineFaults> faults)
-      : fd_(fd), lockFd_(lockFd), faults_(std::move(faults)) {}
-  ~HostFile() override {
-    close(fd_);
-    close(lockFd_);
-  }
+  HostFile(int fd, bool reads, std::shared_ptr<MachineFaults> faults)
+      : fd_(fd), reads_(reads), faults_(std::move(faults)) {}
+  ~HostFile() override { close(fd_); }
 
   int64_t Read(void* buffer, int64_t count) override {
-    if (count < 0) return -1;
+    if (count < 0 || !reads_) return -1;  // a handle opened for writing only
     char* p = static_cast<char*>(buffer);
     int64_t done = 0;
     while (done < count) {
@@ -167,7 +164,8 @@ class HostFile : public FileHandle {
   std::string ErrorReason() const override { return error_ ? std::strerror(error_) : std::string(); }
 
  private:
-  int fd_, lockFd_;
+  int fd_;
+  bool reads_;
   int error_ = 0;
   std::shared_ptr<MachineFaults> faults_;
 };
@@ -178,7 +176,9 @@ std::unique_ptr<FileHandle> OpenHostFile(const std::string& host, FileAccess acc
                                          FileCreate create, bool writeThrough,
                                          std::shared_ptr<MachineFaults> faults) {
   int flags = O_CLOEXEC | O_NOCTTY;
-  flags |= access == FileAccess::Read ? O_RDONLY : access == FileAccess::Write ? O_WRONLY : O_RDWR;
+  // The sharing locks are read locks, which need a descriptor open for reading: a handle
+  // that only writes is opened for both, and refuses to read.
+  flags |= access == FileAccess::Read ? O_RDONLY : O_RDWR;
   if (create != FileCreate::OpenExisting) flags |= O_CREAT;
   if (create == FileCreate::CreateNew) flags |= O_EXCL;
   if (writeThrough) flags |= O_DSYNC;
@@ -189,19 +189,13 @@ std::unique_ptr<FileHandle> OpenHostFile(const std::string& host, FileAccess acc
     close(fd);
     return nullptr;
   }
-  int lockFd = ::open(host.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY);
-  if (lockFd < 0 || !AcquireSharing(lockFd, access, share)) {
-    if (lockFd >= 0) close(lockFd);
-    close(fd);
-    return nullptr;
-  }
   // Truncate only once the sharing check has let us in.
-  if (create == FileCreate::CreateAlways && st.st_size > 0 && ftruncate(fd, 0) != 0) {
-    close(lockFd);
+  if (!AcquireSharing(fd, access, share) ||
+      (create == FileCreate::CreateAlways && st.st_size > 0 && ftruncate(fd, 0) != 0)) {
     close(fd);
     return nullptr;
   }
-  return std::make_unique<HostFile>(fd, lockFd, std::move(faults));
+  return std::make_unique<HostFile>(fd, access != FileAccess::Write, std::move(faults));
 }
 
 bool HostFileInUse(const std::string& host) {

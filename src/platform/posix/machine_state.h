@@ -43,6 +43,8 @@ struct EmulatedMachine::Resolved {
   std::string host;                // host path
   bool exists = false;
   bool parentExists = false;  // the folder that holds the last component exists
+  // Whether the host entry itself is a symlink: -1 not known (ask lstat), 0 no, 1 yes.
+  int link = -1;
   struct stat st {};
   bool IsDir() const { return exists && S_ISDIR(st.st_mode); }
   bool IsFile() const { return exists && !S_ISDIR(st.st_mode) && !win.trailingSeparator; }

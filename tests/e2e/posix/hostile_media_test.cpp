@@ -350,12 +350,17 @@ TEST_F(HostileMedia, GeneratedLinksInTheDestinationAreNeverFollowed) {
 }
 
 // A linked folder on the way to a file of the medium is refused before anything changes:
-// the old data file of a reinstall is still there.
+// the old data file of a reinstall is still there. Files of a sound folder come first, so
+// the linked folder is not taken for one already checked.
 TEST_F(HostileMedia, ALinkedFolderInTheDestinationIsRefusedBeforeAnythingChanges) {
   PlantAround();
-  settings.DiscFiles.Add("sound\\theme.wav");
+  for (const char* name : {"voice\\a.ogg", "voice\\b.ogg", "sound\\theme.wav"}) settings.DiscFiles.Add(name);
   WriteMedium(medium, settings, {{"data\\a.txt", "a"}},
-              {{"game.exe", "MZ"}, {"install.exe", "MZ setup"}, {"sound\\theme.wav", "RIFF"}});
+              {{"game.exe", "MZ"},
+               {"install.exe", "MZ setup"},
+               {"voice\\a.ogg", "OggS"},
+               {"voice\\b.ogg", "OggS"},
+               {"sound\\theme.wav", "RIFF"}});
   Put(dest + "game.dat", "old data");
   Put(dest + "game.exe", "old program");
   std::string docs = Special(csidlPersonal);
