@@ -1,7 +1,10 @@
 #include "wizard/programs_entry.h"
 
 #include <cstdint>
+#include <map>
 #include <memory>
+#include <unordered_map>
+#include <vector>
 
 #include "runtime/sjis.h"
 #include "settings/install_settings.h"
@@ -18,6 +21,31 @@ std::string DwordBytes(uint32_t v) {
   std::string b(4, '\0');
   for (int i = 0; i < 4; ++i) b[static_cast<size_t>(i)] = static_cast<char>((v >> (8 * i)) & 0xFF);
   return b;
+}
+
+// The bytes the installed files take: one listing per folder, not one open per file, so
+// tens of thousands of files cost as many folder reads as there are folders. Names
+// compare without regard to case, as the file system finds them.
+int64_t InstalledBytes(Platform& platform, const std::string& destDir, const TStringList& installed) {
+  std::map<std::string, std::vector<std::string>> byFolder;  // folder -> upper-case names
+  for (const std::string& name : installed) {
+    std::string file = ExtractFileName(name);
+    byFolder[UpperCase(name.substr(0, name.size() - file.size()))].push_back(UpperCase(file));
+  }
+  int64_t bytes = 0;
+  std::vector<DirEntry> entries;
+  for (const auto& folder : byFolder) {
+    entries.clear();
+    if (!platform.ListDirectory(destDir + folder.first, entries)) continue;
+    std::unordered_map<std::string, int64_t> sizes;
+    for (const DirEntry& e : entries)
+      if (!(e.attributes & faDirectory)) sizes.emplace(UpperCase(e.name), e.size);
+    for (const std::string& name : folder.second) {
+      auto found = sizes.find(name);
+      if (found != sizes.end()) bytes += found->second;
+    }
+  }
+  return bytes;
 }
 
 }  // namespace
@@ -38,8 +66,7 @@ bool WriteProgramsEntry(Platform& platform, const TZarnInstallSet& settings, con
   std::unique_ptr<RegistryKey> key = platform.OpenKey(RegRoot::CurrentUser, keyPath, true);
   if (!key) return false;
 
-  int64_t bytes = 0;
-  for (const std::string& name : settings.InstalledFiles) bytes += FileSizeOf(platform, destDir + name);
+  int64_t bytes = InstalledBytes(platform, destDir, settings.InstalledFiles);
   int64_t kib = (bytes + 1023) / 1024;
   if (kib > UINT32_MAX) kib = UINT32_MAX;
 
