@@ -230,12 +230,23 @@ int main(int argc, char** argv) {
       WriteFile(medium / "install.dat", m.ToString());
     }
     std::printf("install: medium of %d plain files in nested folders\n", plain);
-    Timing install = Timed(Q((tools / "zarn-setup").string()) + " --root " + Q(machine.string()) + " --drive " +
-                           Q("D=" + medium.string()) + " --program 'D:\\setup.exe' --auto --max-runs 3 >/dev/null");
+    // Two rounds in turn, each keeping its best: a file system that has just freed many
+    // inodes makes the next creations dearer, and that must not fall on one side alone.
+    Timing install, cp;
     int copied = 0;
-    for (const auto& e : fs::recursive_directory_iterator(machine / "drive_c"))
-      if (e.is_regular_file() && e.path().extension() != ".reg") ++copied;
-    Timing cp = Timed("cp -r " + Q(medium.string()) + " " + Q((dir / "medium-copy").string()));
+    for (int round = 0; round < 2; ++round) {
+      fs::path target = machine.string() + std::to_string(round), copy = dir / ("medium-copy" + std::to_string(round));
+      Timing c = Timed("cp -r " + Q(medium.string()) + " " + Q(copy.string()));
+      Timing i = Timed(Q((tools / "zarn-setup").string()) + " --root " + Q(target.string()) + " --drive " +
+                       Q("D=" + medium.string()) + " --program 'D:\\setup.exe' --auto --max-runs 3 >/dev/null");
+      if (round == 0 || c.wall < cp.wall) cp = c;
+      if (round == 0 || i.wall < install.wall) install = i;
+      copied = 0;
+      for (const auto& e : fs::recursive_directory_iterator(target / "drive_c"))
+        if (e.is_regular_file() && e.path().extension() != ".reg") ++copied;
+      fs::remove_all(copy);
+      fs::remove_all(target);
+    }
     Line("install", install, "cp -r", cp, 3.0);
     std::printf("  files on the machine's C: after the install: %d\n", copied);
   }
