@@ -9,7 +9,8 @@
 #   scripts/demo.sh [--no-wine]
 #
 # Everything made goes to build/demo: medium/, machine/ (the emulated machine), shots/
-# (pictures of the headless windows), wine-shots/ (screenshots under Wine).
+# (pictures of the headless windows), two-discs/ and machine2/ (the demo split over two
+# discs and installed from both), wine-shots/ (screenshots under Wine).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
@@ -17,7 +18,7 @@ jobs=$(nproc)
 wine=1
 case ${1:-} in
   --no-wine) wine=0 ;;
-  -h|--help) sed -n '2,12p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+  -h|--help) sed -n '2,13p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
   "") ;;
   *) echo "demo.sh: unknown argument $1 (see --help)" >&2; exit 2 ;;
 esac
@@ -56,6 +57,9 @@ echo
 echo "== the medium: $out/medium"
 "$tools/zarn-medium" build -o "$out/medium" "${medium_args[@]}"
 echo
+echo "== zarn-medium check: what would go wrong on a player's machine"
+"$tools/zarn-medium" check "$out/medium"
+echo
 echo "== its archive, as zarn-arc lists it"
 "$tools/zarn-arc" list "$out/medium/setup.exe" | head -20
 
@@ -85,6 +89,20 @@ if [ -e "$dest" ]; then
 fi
 echo "== the game's folder is gone; pictures of every window: $out/shots"
 ls "$out/shots"
+
+echo
+# Discs just large enough for the setup program twice (setup.exe and install.exe) and the
+# picture: the rest of the game goes on the second.
+disc_kib=40
+if [ "$have_windows" = 1 ]; then
+  disc_kib=$(( 2 * $(stat -c %s "build/$wine_build/src/launcher/setup.exe") / 1024 + 40 ))
+fi
+echo "== the two-disc variant: the same game split over discs of $disc_kib KiB, checked and installed"
+"$tools/zarn-medium" build -o "$out/two-discs" --disc-size "${disc_kib}K" "${medium_args[@]}" --no-progress
+"$tools/zarn-medium" check "$out/two-discs"
+"$tools/zarn-setup" --root "$out/machine2" --drive "D=$out/two-discs/disc1" --program 'D:\setup.exe' \
+  --auto --all-discs --disc "2=$out/two-discs/disc2" | grep -E "dialog|put|page exit|finished"
+(cd "$out/machine2/drive_c/Program Files/Zarn/物語デモ" && find . -type f | sort | sed 's|^\./|  |')
 
 if [ "$have_windows" = 1 ]; then
   echo

@@ -7,6 +7,7 @@
 #include <stdlib.h>
 #include <sys/wait.h>
 
+#include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -245,6 +246,99 @@ TEST_F(SetupTool, ADiscPromptIsAnsweredWithTheFolderGiven) {
   r = Setup("--program 'D:\\setup.exe' --auto --all-discs");
   EXPECT_EQ(r.status, 1) << r.out;
   EXPECT_TRUE(Has(r.out, "no folder for disc 2")) << r.out;
+}
+
+// The demo split over two discs by zarn-medium installs whole: the person puts the second
+// disc in when asked, and the game's folder holds the files and members of both.
+TEST_F(SetupTool, TheTwoDiscDemoInstalls) {
+  Result made = Run("zarn-medium", "build --disc-size 40K -o " + Quote(Path("cd")));
+  ASSERT_EQ(made.status, 0) << made.out << made.err;
+  ASSERT_TRUE(fs::exists(Path("cd/disc2/game.dat"))) << made.out;
+  fs::rename(Path("cd/disc1"), Path("medium"));
+  Result r = Setup("--program 'D:\\setup.exe' --auto --all-discs --disc 2=" + Quote(Path("cd/disc2")));
+  ASSERT_EQ(r.status, 0) << r.out << r.err;
+  EXPECT_TRUE(Has(r.out, u8"dialog [情報] ディスク2を入れてからOKをクリックしてください")) << r.out;
+  EXPECT_TRUE(Has(r.out, u8"page exit \"完了\"")) << r.out;
+  auto m = Machine();
+  for (const char* name : {"story.exe", "install.exe", "readme.txt", "sound\\theme.wav", "movie\\opening.mpg"})
+    EXPECT_TRUE(m->FileExists(std::string(kDest) + name)) << name;
+  TVrFileCollection data(*m);
+  data.Open(std::string(kDest) + "game.dat");
+  for (const char* member : {"image\\back.brm", "image\\chara01.brm", "scenario\\start.txt", "zarn.zpb"})
+    EXPECT_GE(data.IndexOf(member), 0) << member;
+  EXPECT_TRUE(data.Verify());
+  EXPECT_EQ(ProductKeyReadString(*m, kKey, "InstallPath", ""), kDest);
+}
+
+// An update made against the installed game carries only the members newer than the
+// installed ones (and the start menu's picture), and installing it takes them into the
+// game's data file.
+TEST_F(SetupTool, AnUpdateCarriesTheNewerMembers) {
+  ASSERT_EQ(Run("zarn-medium", "demo " + Quote(Path("game"))).status, 0);
+  Result made = Run("zarn-medium", "build --game " + Quote(Path("game")) + " -o " + Quote(Path("medium")));
+  ASSERT_EQ(made.status, 0) << made.out << made.err;
+  Result r = Setup(u8"--program 'D:\\setup.exe' --auto");
+  ASSERT_EQ(r.status, 0) << r.out << r.err;
+
+  const std::string changed = Path("game/archive/scenario/start.txt");
+  const auto date = fs::last_write_time(changed);
+  Write("game/archive/scenario/start.txt", "*start\r\nnew text\r\n");
+  fs::last_write_time(changed, date + std::chrono::hours(24));
+  const std::string installed = Path(u8"machine/drive_c/Program Files/Zarn/物語デモ");
+  made = Run("zarn-medium", "build --game " + Quote(Path("game")) + " --update folder --installed " +
+                                Quote(installed) + " -o " + Quote(Path("update")));
+  ASSERT_EQ(made.status, 0) << made.out << made.err;
+  EXPECT_TRUE(Has(made.out, "update: 1 of 5 members")) << made.out;
+  EXPECT_TRUE(Has(made.out, "archive members: install.dat image\\back.brm scenario\\start.txt\n")) << made.out;
+
+  fs::remove_all(Path("medium"));
+  fs::rename(Path("update"), Path("medium"));
+  r = Setup(u8"--program 'D:\\setup.exe' --auto");
+  ASSERT_EQ(r.status, 0) << r.out << r.err;
+  auto m = Machine();
+  TVrFileCollection data(*m);
+  data.Open(std::string(kDest) + "game.dat");
+  TMemoryStream text;
+  data.ExtractToStream(text, "scenario\\start.txt");
+  EXPECT_EQ(text.ToString(), "*start\r\nnew text\r\n");
+  EXPECT_GE(data.IndexOf("/scenario\\start.txt"), 0) << "the old member is superseded";
+  EXPECT_TRUE(data.Verify());
+}
+
+// A game installed as one program with its archive appended: the update made against it
+// is taken into a rebuilt program, the members it lacks carried over from the old one.
+TEST_F(SetupTool, ABundleUpdateRebuildsTheProgram) {
+  ASSERT_EQ(Run("zarn-medium", "demo " + Quote(Path("game"))).status, 0);
+  ASSERT_EQ(Run("zarn-medium", "build --game " + Quote(Path("game")) + " -o " + Quote(Path("first"))).status, 0);
+  const std::string installed = Path(u8"machine/drive_c/Games/物語");
+  fs::create_directories(installed);
+  fs::copy_file(Path("first/setup.exe"), installed + "/story.exe");
+
+  const std::string changed = Path("game/archive/scenario/start.txt");
+  const auto date = fs::last_write_time(changed);
+  Write("game/archive/scenario/start.txt", "*start\r\nbundled\r\n");
+  fs::last_write_time(changed, date + std::chrono::hours(24));
+  Result made = Run("zarn-medium", "build --game " + Quote(Path("game")) + " --update bundle --installed " +
+                                       Quote(installed) + " -o " + Quote(Path("medium")));
+  ASSERT_EQ(made.status, 0) << made.out << made.err;
+  EXPECT_TRUE(Has(made.out, "update: 1 of 5 members")) << made.out;
+  EXPECT_EQ(Run("zarn-medium", "build --game " + Quote(Path("game")) + " --update folder --installed " +
+                                   Quote(installed) + " -o " + Quote(Path("wrong")))
+                .status,
+            2)
+      << "no game.dat there";
+
+  Result r = Setup(u8"--program 'D:\\setup.exe' --auto --dir 'C:\\Games\\物語'");
+  ASSERT_EQ(r.status, 0) << r.out << r.err;
+  auto m = Machine();
+  TVrFileCollection bundle(*m);
+  bundle.Open("C:\\Games\\物語\\story.exe");
+  TMemoryStream text;
+  bundle.ExtractToStream(text, "scenario\\start.txt");
+  EXPECT_EQ(text.ToString(), "*start\r\nbundled\r\n");
+  for (const char* member : {"image\\chara01.brm", "system\\config.txt", "zarn.zpb"})
+    EXPECT_GE(bundle.IndexOf(member), 0) << member << " carried over";
+  EXPECT_TRUE(bundle.Verify());
 }
 
 TEST_F(SetupTool, UsageAndHelp) {
