@@ -484,7 +484,6 @@ void PaintContainer(WinPeer& peer, Win32Backend& backend) {
     TControl& control = peer.control();
     canvas.FillRect({0, 0, w, h}, control.Color());
     canvas.font = control.Font();
-    control.Paint(canvas);
     static_cast<TWinControl&>(control).PaintGraphicChildren(canvas);
     BitBlt(dc, ps.rcPaint.left, ps.rcPaint.top, ps.rcPaint.right - ps.rcPaint.left, ps.rcPaint.bottom - ps.rcPaint.top,
            mem, ps.rcPaint.left, ps.rcPaint.top, SRCCOPY);
