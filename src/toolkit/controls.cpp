@@ -1,7 +1,6 @@
 #include "toolkit/controls.h"
 
 #include <algorithm>
-#include <cmath>
 
 #include "platform/platform.h"
 #include "runtime/error.h"
@@ -227,11 +226,12 @@ void TWinControl::PaintGraphicChildren(TCanvas& canvas) {
   int ox = canvas.OriginX(), oy = canvas.OriginY();
   TRect clip = canvas.Clip();
   for (TControl* c : controls_) {
-    if (c->IsWindowed() || !c->Visible()) continue;
+    auto* g = dynamic_cast<TGraphicControl*>(c);
+    if (!g || !g->Visible()) continue;
     canvas.SetOrigin(ox + c->Left(), oy + c->Top());
     canvas.SetClip(IntersectRect(clip, Bounds(ox + c->Left(), oy + c->Top(), c->Width(), c->Height())));
     canvas.font = c->Font();
-    c->Paint(canvas);
+    g->Paint(canvas);
   }
   canvas.SetOrigin(ox, oy);
   canvas.SetClip(clip);
@@ -284,48 +284,6 @@ std::string LimitChars(const std::string& text, int maxChars) {
   return text.substr(0, i);
 }
 
-namespace {
-// Draws a caption in the plain likeness of a windowed control.
-void PaintCaption(TCanvas& canvas, const TControl& c, int x, int y, bool centre) {
-  std::string text = StripMnemonic(c.Caption());
-  TSize ext = canvas.TextExtent(text);
-  if (centre) x = (c.Width() - ext.cx) / 2;
-  if (!c.EffectivelyEnabled()) canvas.font.color = clGrayText;
-  canvas.TextOut(x, y, text, c.ClientRect());
-}
-
-// A filled disc of `diameter` pixels with its bounding square's top left at (x, y), drawn
-// as one span per row.
-void FillDisc(TCanvas& canvas, int x, int y, int diameter, TColor color) {
-  const double r = diameter / 2.0;
-  for (int row = 0; row < diameter; ++row) {
-    double dy = row + 0.5 - r;
-    double half = std::sqrt(std::max(0.0, r * r - dy * dy));
-    int left = static_cast<int>(std::lround(r - half)), right = static_cast<int>(std::lround(r + half));
-    if (right > left) canvas.FillRect({x + left, y + row, x + right, y + row + 1}, color);
-  }
-}
-
-void PaintSunkenBox(TCanvas& canvas, const TControl& c, TColor fill) {
-  canvas.FillRect(c.ClientRect(), fill);
-  canvas.Frame3D(c.ClientRect(), clBtnShadow, clBtnHighlight);
-}
-
-// Lines of a text separated by CR LF, LF or CR.
-std::vector<std::string> Lines(const std::string& text) {
-  std::vector<std::string> lines(1);
-  for (size_t i = 0; i < text.size(); ++i) {
-    if (text[i] == '\r' || text[i] == '\n') {
-      if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
-      lines.emplace_back();
-    } else {
-      lines.back() += text[i];
-    }
-  }
-  return lines;
-}
-}  // namespace
-
 // ---- TButton
 
 TButton::TButton(TWinControl& parent, const std::string& name) : TWinControl(parent, name) {
@@ -346,17 +304,6 @@ void TButton::Click() {
   TControl::Click();
 }
 
-void TButton::Paint(TCanvas& canvas) {
-  canvas.FillRect(ClientRect(), clBtnFace);
-  TRect r = ClientRect();
-  if (default_) {
-    canvas.FrameRect(r, clBlack);
-    r = {r.Left + 1, r.Top + 1, r.Right - 1, r.Bottom - 1};
-  }
-  canvas.Frame3D(r, clBtnHighlight, clBtnShadow);
-  PaintCaption(canvas, *this, 0, (Height() - Font().height) / 2, true);
-}
-
 // ---- TCheckBox, TRadioButton
 
 TCheckBox::TCheckBox(TWinControl& parent, const std::string& name) : TWinControl(parent, name) {
@@ -368,15 +315,6 @@ void TCheckBox::SetChecked(bool v) {
   checked_ = v;
   Changed(TProp::Checked);
   Click();
-}
-
-void TCheckBox::Paint(TCanvas& canvas) {
-  int top = (Height() - 13) / 2;
-  TRect box = Bounds(0, top, 13, 13);
-  canvas.FillRect(box, EffectivelyEnabled() ? clWindow : clBtnFace);
-  canvas.FrameRect(box, clGray);
-  if (checked_) canvas.FillRect(Bounds(3, top + 3, 7, 7), clWindowText);
-  PaintCaption(canvas, *this, 17, (Height() - Font().height) / 2, false);
 }
 
 TRadioButton::TRadioButton(TWinControl& parent, const std::string& name) : TWinControl(parent, name) {
@@ -391,15 +329,6 @@ void TRadioButton::SetChecked(bool v) {
   for (TControl* c : Parent()->Controls())
     if (auto* r = dynamic_cast<TRadioButton*>(c); r && r != this) r->SetChecked(false);
   Click();
-}
-
-void TRadioButton::Paint(TCanvas& canvas) {
-  // A round button: a grey ring, the field inside, and a dot when chosen.
-  int top = (Height() - 12) / 2;
-  FillDisc(canvas, 0, top, 12, clBtnShadow);
-  FillDisc(canvas, 1, top + 1, 10, EffectivelyEnabled() ? clWindow : clBtnFace);
-  if (checked_) FillDisc(canvas, 4, top + 4, 4, clWindowText);
-  PaintCaption(canvas, *this, 17, (Height() - Font().height) / 2, false);
 }
 
 // ---- TLabel
@@ -467,11 +396,6 @@ void TEdit::TextChanged() {
   if (OnChange) OnChange(*this);
 }
 
-void TEdit::Paint(TCanvas& canvas) {
-  PaintSunkenBox(canvas, *this, EffectivelyEnabled() ? Color() : clBtnFace);
-  canvas.TextOut(3, (Height() - Font().height) / 2, Text(), {2, 2, Width() - 2, Height() - 2});
-}
-
 TRichEdit::TRichEdit(TWinControl& parent, const std::string& name) : TWinControl(parent, name) {
   SetColor(clWindow);
   SetBounds(0, 0, 185, 89);
@@ -493,27 +417,12 @@ void TRichEdit::TextChanged() {
   if (limited.size() != Text().size()) SetText(limited);
 }
 
-void TRichEdit::Paint(TCanvas& canvas) {
-  PaintSunkenBox(canvas, *this, Color());
-  const int bar = 17;
-  canvas.FillRect({Width() - 2 - bar, 2, Width() - 2, Height() - 2}, clBtnFace);
-  TRect textArea{2, 2, Width() - 2 - bar, Height() - 2};
-  int y = 3, lineHeight = Font().height + 2;
-  for (const std::string& line : Lines(Text())) {
-    if (y >= Height()) break;
-    canvas.TextOut(4, y, line, textArea);
-    y += lineHeight;
-  }
-}
-
 // ---- TNotebook
 
 TPage::TPage(TNotebook& notebook, const std::string& name) : TWinControl(notebook, name) {
   SetTabStop(false);
   SetAlign(TAlign::alClient);
 }
-
-void TPage::Paint(TCanvas& canvas) { canvas.FillRect(ClientRect(), Color()); }
 
 TNotebook::TNotebook(TWinControl& parent, const std::string& name, const std::vector<std::string>& pageNames)
     : TWinControl(parent, name) {
@@ -586,14 +495,6 @@ void TProgressBar::SetPosition(int position) {
   if (position == position_) return;
   position_ = position;
   Changed(TProp::Position);
-}
-
-void TProgressBar::Paint(TCanvas& canvas) {
-  PaintSunkenBox(canvas, *this, clBtnFace);
-  int span = max_ - min_;
-  int inner = Width() - 4;
-  int filled = span > 0 ? static_cast<int>(static_cast<int64_t>(position_ - min_) * inner / span) : 0;
-  canvas.FillRect({2, 2, 2 + filled, Height() - 2}, clHighlight);
 }
 
 // ---- TBevel
@@ -727,13 +628,6 @@ void TDriveComboBox::SetDirList(TDirectoryListBox* list) {
   }
 }
 
-void TDriveComboBox::Paint(TCanvas& canvas) {
-  PaintSunkenBox(canvas, *this, Color());
-  canvas.FillRect({Width() - 18, 2, Width() - 2, Height() - 2}, clBtnFace);
-  int i = ItemIndex();
-  if (i >= 0) canvas.TextOut(4, (Height() - Font().height) / 2, items_[static_cast<size_t>(i)], ClientRect());
-}
-
 // ---- TDirectoryListBox
 
 namespace {
@@ -811,22 +705,5 @@ void TDirectoryListBox::BuildList() {
 std::string TDirectoryListBox::ItemPath(int index) const { return paths_.at(static_cast<size_t>(index)); }
 
 void TDirectoryListBox::OpenItem(int index) { SetDirectory(ItemPath(index)); }
-
-void TDirectoryListBox::Paint(TCanvas& canvas) {
-  PaintSunkenBox(canvas, *this, Color());
-  const int row = 16;
-  TRect inner{2, 2, Width() - 2, Height() - 2};
-  for (size_t i = 0; i < items_.size(); ++i) {
-    int y = 2 + static_cast<int>(i) * row;
-    if (y >= Height()) break;
-    TFont saved = canvas.font;
-    if (static_cast<int>(i) == currentIndex_) {
-      canvas.FillRect(IntersectRect(TRect{2, y, Width() - 2, y + row}, inner), clHighlight);
-      canvas.font.color = clWhite;
-    }
-    canvas.TextOut(4, y + (row - Font().height) / 2, items_[i], inner);
-    canvas.font = saved;
-  }
-}
 
 }  // namespace zarn

@@ -108,10 +108,6 @@ class TControl : public TComponent {
   bool CanUserAct() const { return Showing() && EffectivelyEnabled(); }
 
   virtual bool IsWindowed() const { return false; }
-  // Paints the control on a canvas whose origin is its top left corner. Graphic controls
-  // paint here on every backend; windowed controls draw a plain likeness of themselves
-  // that only the headless renderer uses.
-  virtual void Paint(TCanvas& canvas) {}
   void Invalidate();
 
   ControlPeer* Peer() const { return peer_.get(); }
@@ -183,6 +179,9 @@ class TWinControl : public TControl {
 class TGraphicControl : public TControl {
  public:
   using TControl::TControl;
+  // Paints the control on its parent's canvas, whose origin is the control's top left
+  // corner. Every backend calls it.
+  virtual void Paint(TCanvas& canvas) {}
 };
 
 class TButton : public TWinControl {
@@ -198,7 +197,6 @@ class TButton : public TWinControl {
   int ModalResult() const { return modalResult_; }
   void SetModalResult(int v) { modalResult_ = v; }
   void Click() override;
-  void Paint(TCanvas& canvas) override;
 
  private:
   bool default_ = false, cancel_ = false;
@@ -212,7 +210,6 @@ class TCheckBox : public TWinControl {
   // Changing the state runs the click handler, whoever changed it.
   void SetChecked(bool v);
   void UserClick() override { SetChecked(!checked_); }
-  void Paint(TCanvas& canvas) override;
 
  private:
   bool checked_ = false;
@@ -226,7 +223,6 @@ class TRadioButton : public TWinControl {
   // Becoming checked runs the click handler; becoming unchecked does not.
   void SetChecked(bool v);
   void UserClick() override { SetChecked(true); }
-  void Paint(TCanvas& canvas) override;
 
  private:
   bool checked_ = false;
@@ -266,7 +262,6 @@ class TEdit : public TWinControl {
   TNotifyEvent OnChange;
   // Text typed by the user: the edit's limit applies.
   void UserType(const std::string& text);
-  void Paint(TCanvas& canvas) override;
 
  private:
   void TextChanged() override;
@@ -283,7 +278,6 @@ class TRichEdit : public TWinControl {
   void SetReadOnly(bool v);
   int MaxLength() const { return maxLength_; }
   void SetMaxLength(int v);
-  void Paint(TCanvas& canvas) override;
 
  private:
   void TextChanged() override;
@@ -301,7 +295,6 @@ class TNotebook;
 class TPage : public TWinControl {
  public:
   TPage(TNotebook& notebook, const std::string& name);
-  void Paint(TCanvas& canvas) override;
 };
 
 // A page container: named pages, one visible at a time.
@@ -337,7 +330,6 @@ class TProgressBar : public TWinControl {
   void SetRange(int min, int max);
   // Values outside the range are held at its ends.
   void SetPosition(int position);
-  void Paint(TCanvas& canvas) override;
 
  private:
   int min_ = 0, max_ = 100, position_ = 0;
@@ -378,7 +370,6 @@ class TDriveComboBox : public TWinControl {
   // Rereads the drives.
   void Refresh();
   TNotifyEvent OnChange;
-  void Paint(TCanvas& canvas) override;
 
  private:
   friend class TDirectoryListBox;
@@ -413,7 +404,6 @@ class TDirectoryListBox : public TWinControl {
   // What a double-click on an entry does.
   void OpenItem(int index);
   TNotifyEvent OnChange;
-  void Paint(TCanvas& canvas) override;
 
  private:
   friend class TDriveComboBox;

@@ -236,6 +236,4 @@ void TForm::ThrowWrongClass(const std::string& name) {
   throw EZarnError(Format("%s のコントロール %s は求める種類ではありません", Name(), name));
 }
 
-void TForm::Paint(TCanvas& canvas) { canvas.FillRect(ClientRect(), Color()); }
-
 }  // namespace zarn

@@ -126,8 +126,6 @@ class TForm : public TWinControl {
     return *control;
   }
 
-  void Paint(TCanvas& canvas) override;
-
  protected:
   // Runs the form's creation handler; call it at the end of the derived form's
   // constructor. An error the handler raises goes to the error report, and the form is

@@ -3,6 +3,7 @@
 #include "runtime/error.h"
 #include "runtime/sjis.h"
 #include "toolkit/headless/glyphs.h"
+#include "toolkit/headless/likeness.h"
 
 namespace zarn {
 
@@ -268,7 +269,7 @@ void PaintTree(TWinControl& control, TPictureCanvas& canvas, int ox, int oy, con
   canvas.SetOrigin(ox, oy);
   canvas.SetClip(clip);
   canvas.font = control.Font();
-  control.Paint(canvas);
+  PaintLikeness(control, canvas);
   canvas.SetOrigin(ox, oy);
   canvas.SetClip(clip);
   control.PaintGraphicChildren(canvas);

@@ -12,8 +12,8 @@
 #include <vector>
 
 #include "toolkit/backend.h"
-#include "toolkit/canvas.h"
 #include "toolkit/forms.h"
+#include "toolkit/headless/picture_canvas.h"
 
 namespace zarn {
 

@@ -6,8 +6,8 @@
 #include <cstdlib>
 #include <string>
 
-#include "toolkit/canvas.h"
 #include "toolkit/headless/glyphs.h"
+#include "toolkit/headless/picture_canvas.h"
 
 namespace zarn {
 namespace {

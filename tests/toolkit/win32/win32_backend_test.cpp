@@ -1,8 +1,11 @@
 // The Win32 backend against the real window system (Wine): texts, clicks, keyboard
-// navigation, painting of graphic controls and message boxes.
+// navigation, painting of graphic controls, message boxes and errors while handling
+// window messages.
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
+#include <string>
 
 #include <windows.h>
 
@@ -227,11 +230,15 @@ struct BoxPresser {
   }
   HWND then = nullptr;  // a button to click once the box is gone
   std::vector<std::pair<LONG, HWND>> found;
+  UINT_PTR timer = 0;
   explicit BoxPresser(std::string caption = "") : press(std::move(caption)) {
     current = this;
-    SetTimer(nullptr, 0, 200, Tick);
+    timer = SetTimer(nullptr, 0, 200, Tick);
   }
-  ~BoxPresser() { current = nullptr; }
+  ~BoxPresser() {
+    KillTimer(nullptr, timer);
+    current = nullptr;
+  }
 };
 BoxPresser* BoxPresser::current = nullptr;
 
@@ -265,6 +272,67 @@ TEST_F(Win32FormTest, AnErrorInAHandlerIsReportedAndTheWindowGoesOn) {
   PostMessageW(H(form.btnNext), BM_CLICK, 0, 0);
   EXPECT_EQ(form.ShowModal(), mrOk);
   EXPECT_EQ(presser.text, "game.dat:ファイルがありません");
+}
+
+// What fails while a window message is handled reaches the application: an error raised
+// in painting or in a handler goes to the error report (a paint that fails every time is
+// reported once, not at each repaint), and anything the report cannot take comes out of
+// the message loop.
+TEST_F(Win32FormTest, ErrorsWhileHandlingMessagesReachTheApplication) {
+  struct FailingPaint : TGraphicControl {
+    std::function<void()> fail;
+    int paints = 0;
+    explicit FailingPaint(TWinControl& parent) : TGraphicControl(parent, "Failing") { SetBounds(0, 0, 50, 50); }
+    void Paint(TCanvas&) override {
+      ++paints;
+      if (fail) fail();
+    }
+  };
+  enum class Via { Paint, Typing };
+  struct Case {
+    const char* name;
+    Via via;
+    bool reported;  // an error the report shows, or something else thrown
+  } const cases[] = {
+      {"paint", Via::Paint, true}, {"typing", Via::Typing, true}, {"paint, a thrown int", Via::Paint, false}};
+  app.SetTitle("物語");
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::string message = std::string(c.name) + ": 続けられません";
+    WizardLikeForm form(app);
+    FailingPaint failing(form);
+    auto fail = [&] {
+      if (c.reported) throw EZarnError(message);
+      throw 42;
+    };
+    if (c.via == Via::Paint) failing.fail = fail;
+    else form.EditDir.OnChange = [&](TControl&) { fail(); };
+    auto pump = [&](const BoxPresser& presser) {
+      for (int i = 0; i < 50 && presser.text.empty(); ++i) {
+        app.ProcessMessages();
+        Sleep(20);
+      }
+    };
+    BoxPresser presser;
+    form.ShowForm();
+    if (c.via == Via::Typing) SetWindowTextW(H(form.EditDir), win32::ToWide("D:\\物語").c_str());
+    if (!c.reported) {
+      EXPECT_THROW(pump(presser), int);
+      EXPECT_EQ(presser.text, "");
+      form.Release();
+      continue;
+    }
+    pump(presser);
+    EXPECT_EQ(presser.text, message);
+    // The window goes on, and painting it again shows no second box.
+    BoxPresser again;
+    int paints = failing.paints;
+    InvalidateRect(H(form), nullptr, FALSE);
+    pump(again);
+    EXPECT_GT(failing.paints, paints);
+    EXPECT_EQ(again.text, "");
+    form.Release();
+  }
 }
 
 }  // namespace
