@@ -252,7 +252,8 @@ struct LocalTime {
 int32_t ToDosDateTime(const LocalTime& t);
 LocalTime FromDosDateTime(int32_t dos);
 
-// File open modes of the runtime's file stream (the low byte of Delphi's mode word).
+// File open modes of the runtime's file stream: the access in the low nibble, the sharing in
+// the next one; fmCreate alone creates or truncates.
 enum : uint16_t {
   fmOpenRead = 0x0000,
   fmOpenWrite = 0x0001,
