@@ -226,14 +226,13 @@ class Platform {
   virtual std::string SjisToUtf8(const std::string& s) = 0;
   virtual std::string Utf8ToSjis(const std::string& s) = 0;
 
-  // ---- shell services (shortcuts and the shell's file operation); the defaults are the
-  // backend's own: the shell's objects on Windows, an emulation through this platform's
-  // files on the emulated machine, so fakes need not provide them.
+  // ---- shell services (shortcuts and the shell's file operation): the shell's objects on
+  // Windows, an emulation through the machine's own files on the emulated machine.
   // Writes a shortcut file; its folder must exist.
-  virtual ShellLinkResult CreateShellLink(const std::string& linkPath, const ShellLinkData& link);
+  virtual ShellLinkResult CreateShellLink(const std::string& linkPath, const ShellLinkData& link) = 0;
   // Copies, moves, deletes or renames as the shell does; returns the shell's result code
   // (0 = done) and sets `aborted` when the user cancelled.
-  virtual int ShellFileOperation(const ShellFileRequest& request, bool& aborted);
+  virtual int ShellFileOperation(const ShellFileRequest& request, bool& aborted) = 0;
 };
 
 // The platform of the machine the program runs on: real Win32 on Windows, on Linux the
@@ -242,6 +241,9 @@ std::unique_ptr<Platform> CreateHostPlatform();
 // The program's Shift-JIS text as UTF-8 for the host's terminal, with no platform at
 // hand (as when making one failed).
 std::string HostUtf8(const std::string& sjis);
+// Whether the host's file system takes reserved device names (CON, NUL, COM1, ...) in a
+// path as devices: Windows does, the emulated machine's Linux files do not.
+extern const bool kHostRefusesDeviceNames;
 
 // ---- helpers shared by both backends
 

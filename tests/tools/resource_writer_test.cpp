@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "launcher/program_image.h"
-#include "launcher/resource_writer.h"
+#include "common/resource_writer.h"
 #include "platform/pe_resources.h"
 #include "platform/pe_test_image.h"
 #include "runtime/error.h"

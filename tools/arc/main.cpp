@@ -12,7 +12,7 @@
 #include "archive/archive_paths.h"
 #include "archive/member_name.h"
 #include "archive/archive_reader.h"
-#include "platform/host_path.h"
+#include "common/host_path.h"
 #include "platform/platform.h"
 #include "progress.h"
 #include "runtime/error.h"

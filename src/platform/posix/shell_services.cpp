@@ -2,13 +2,13 @@
 // the shell's file operation is carried out through the platform's own file calls.
 #include <algorithm>
 
-#include "platform/platform.h"
+#include "platform/posix/emulated_machine.h"
 #include "platform/lnk_file.h"
 #include "runtime/sjis.h"
 
 namespace zarn {
 
-ShellLinkResult Platform::CreateShellLink(const std::string& linkPath, const ShellLinkData& link) {
+ShellLinkResult EmulatedMachine::CreateShellLink(const std::string& linkPath, const ShellLinkData& link) {
   std::string bytes = EncodeShellLink(*this, link);
   auto file = OpenFile(linkPath, FileAccess::Write, FileShare::None, FileCreate::CreateAlways);
   if (!file) return ShellLinkResult::NotSaved;
@@ -139,7 +139,7 @@ class FileOperation {
 
 }  // namespace
 
-int Platform::ShellFileOperation(const ShellFileRequest& request, bool& aborted) {
+int EmulatedMachine::ShellFileOperation(const ShellFileRequest& request, bool& aborted) {
   aborted = false;  // the emulated machine has no one to cancel
   FileOperation op(*this, request.flags);
   std::vector<std::string> sources;

@@ -15,7 +15,7 @@
 #include "launcher/launcher.h"
 #include "launcher/splash_window.h"
 #include "launcher/program_image.h"
-#include "launcher/resource_writer.h"
+#include "common/resource_writer.h"
 #include "platform/pe_test_image.h"
 #include "platform/posix/emulated_machine.h"
 #include "platform/posix/machine_fixture.h"
