@@ -117,7 +117,7 @@ void TVrFileCollection::OpenPath(const std::string& fileName, bool asFile) {
   if (fileName.empty()) return;
   bool exists = platform_.FileExists(fileName);
   folder_ = exists || asFile ? arcpaths::FilePath(fileName) : fileName;
-  if (!folder_.empty()) folder_ = arcpaths::WithBackslash(folder_);
+  if (!folder_.empty()) folder_ = AddBackslash(folder_);
   if (!exists) return;
 
   try {
@@ -416,7 +416,7 @@ bool HasAppendedArchive(Platform& platform, const std::string& path) {
 std::string FindInstaller(Platform& platform, const std::string& folder, const std::string& title) {
   std::vector<DirEntry> entries;
   if (!platform.ListDirectory(folder, entries)) return std::string();
-  std::string dir = folder.empty() ? folder : arcpaths::WithBackslash(folder);
+  std::string dir = folder.empty() ? folder : AddBackslash(folder);
   for (const DirEntry& d : entries) {
     if (d.attributes & faDirectory) continue;
     if (UpperCase(arcpaths::FileExt(d.name)) != ".EXE") continue;

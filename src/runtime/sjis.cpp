@@ -34,6 +34,8 @@ bool EndsWithDelimiter(const std::string& s, char ch) {
   return !s.empty() && LastDelimiter(s, ch) == s.size() - 1;
 }
 
+std::string AddBackslash(const std::string& path) { return EndsWithDelimiter(path, '\\') ? path : path + "\\"; }
+
 std::vector<std::string> SplitDelimited(const std::string& s, char sep) {
   std::vector<std::string> parts;
   std::string cur;
