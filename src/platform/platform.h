@@ -247,6 +247,12 @@ extern const bool kHostRefusesDeviceNames;
 
 // ---- helpers shared by both backends
 
+// Creates the folder `path` and every missing parent; a trailing backslash is optional.
+// The root is never created: a drive ("C:\" or "C:"), a UNC share ("\\server\share"), the
+// current drive's root ("\"), or for a relative path the current folder. True when the
+// folder exists afterwards (false for an empty path, or a file in the way).
+bool ForceDirectories(Platform& platform, const std::string& path);
+
 // Converts between Unix time (seconds) in a broken-down local time and MS-DOS date-time.
 struct LocalTime {
   int year, month, day, hour, minute, second;

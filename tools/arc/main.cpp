@@ -253,7 +253,7 @@ class Tool {
     TVrFileCollection c(platform_);
     OpenArchive(c, a.positional[0], a.resource);
     std::string dest = Win(a.output);
-    if (!platform_.DirectoryExists(dest) && !MakeFolders(dest)) throw Failure{a.output + ": cannot create the folder"};
+    if (!ForceDirectories(platform_, dest)) throw Failure{a.output + ": cannot create the folder"};
 
     std::vector<TVrFile*> todo;
     if (a.positional.size() > 1) {
@@ -428,13 +428,6 @@ class Tool {
   int Help(const char* text) {
     std::cout << text;
     return 0;
-  }
-
-  bool MakeFolders(const std::string& path) {
-    if (path.empty() || platform_.DirectoryExists(path)) return true;
-    size_t cut = LastBackslash(path);
-    if (cut != std::string::npos && cut > 0 && !MakeFolders(path.substr(0, cut))) return false;
-    return platform_.CreateDirectory(path) || platform_.DirectoryExists(path);
   }
 
   // Every file below `root` + `rel`, as names relative to root.

@@ -125,12 +125,8 @@ class FileOperation {
     }
   }
 
-  bool MakeFolders(const std::string& folder) {
-    if (folder.empty() || p_.DirectoryExists(folder)) return true;
-    std::string parent = FolderOf(folder.substr(0, folder.size() - (EndsWithDelimiter(folder, '\\') ? 1 : 0)));
-    if (!parent.empty() && parent.size() > 3 && !MakeFolders(parent)) return false;
-    return p_.CreateDirectory(folder);
-  }
+  // The folder of a bare name is the current one, there already.
+  bool MakeFolders(const std::string& folder) { return folder.empty() || ForceDirectories(p_, folder); }
 
  private:
   Platform& p_;
