@@ -126,12 +126,27 @@ struct ShellLinkData {
 };
 enum class ShellLinkResult { Saved, NoLinkObject, NotSaved };
 
+// The shell's file operations and the bits of its flags, as the shell numbers them.
+enum : uint32_t { kShellFoMove = 1, kShellFoCopy = 2, kShellFoDelete = 3, kShellFoRename = 4 };
+enum : uint16_t {
+  kShellFofMultiDestFiles = 0x0001,
+  kShellFofConfirmMouse = 0x0002,
+  kShellFofSilent = 0x0004,
+  kShellFofRenameOnCollision = 0x0008,
+  kShellFofNoConfirmation = 0x0010,
+  kShellFofAllowUndo = 0x0040,
+  kShellFofFilesOnly = 0x0080,
+  kShellFofSimpleProgress = 0x0100,
+  kShellFofNoConfirmMkdir = 0x0200,
+  kShellFofNoErrorUI = 0x0400,
+};
+
 // One request to the shell's file operation. Lists hold names each ended by a NUL, the
 // list ended by one more NUL.
 struct ShellFileRequest {
-  uint32_t operation = 0;  // 1 move, 2 copy, 3 delete, 4 rename
+  uint32_t operation = 0;  // kShellFoMove ... kShellFoRename
   std::string from, to;
-  uint16_t flags = 0;  // the shell's FOF_ bits
+  uint16_t flags = 0;  // kShellFof bits
   std::string progressTitle;
 };
 

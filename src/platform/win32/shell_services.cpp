@@ -74,7 +74,7 @@ int Win32Platform::ShellFileOperation(const ShellFileRequest& request, bool& abo
   op.fFlags = request.flags;
   op.fAnyOperationsAborted = FALSE;
   op.hNameMappings = nullptr;
-  op.lpszProgressTitle = (request.flags & FOF_SIMPLEPROGRESS) ? title.c_str() : nullptr;
+  op.lpszProgressTitle = (request.flags & kShellFofSimpleProgress) ? title.c_str() : nullptr;
   int result = SHFileOperationW(&op);
   aborted = op.fAnyOperationsAborted != FALSE;
   return result;
