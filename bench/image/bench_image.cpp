@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-#include "image/layered_image_builder.h"
+#include "common/layered_image_writer.h"
 #include "image/layered_image.h"
 
 namespace {

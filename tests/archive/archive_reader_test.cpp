@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "archive/archive_support.h"
+#include "support/program_image.h"
 #include "runtime/error.h"
 #include "support/test_machine.h"
 

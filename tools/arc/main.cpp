@@ -308,7 +308,7 @@ class Tool {
     std::string output = Win(a.output);
     std::vector<std::string> names;
     std::map<std::string, int64_t> sizes;
-    ListBelow(arcpaths::WithBackslash(dir), "", names, sizes, output);
+    ListBelow(AddBackslash(dir), "", names, sizes, output);
     std::sort(names.begin(), names.end(), [](const std::string& x, const std::string& y) {
       int c = CompareText(x, y);
       return c != 0 ? c < 0 : x < y;
