@@ -21,6 +21,7 @@ const int32_t kSeed = 31;
 // compression, scrambled and tiled planes with copies, alpha planes, palette and
 // 15-bit frames.
 std::vector<std::string> FuzzSeeds() {
+  using namespace zarn;
   using namespace zarn::testing;
   std::vector<std::string> seeds;
   auto pixels = [](int w, int h, int bits, int salt) {

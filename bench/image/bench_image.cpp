@@ -21,7 +21,6 @@
 namespace {
 
 using namespace zarn;
-using namespace zarn::testing;
 
 const int kWidth = 1920, kHeight = 1080;
 
