@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
 #include <string>
 #include <vector>
 
@@ -291,7 +292,7 @@ TEST_F(ArchiveRead, OpeningFoldersAndMissingFiles) {
 // that is not one of the program's own errors is a test failure, named by `what`.
 struct DamageOutcome {
   bool openRaised = false;
-  std::vector<std::string> extracted;  // members handed out without an error
+  std::map<std::string, std::string> extracted;  // members handed out without an error
 };
 
 DamageOutcome OpenAndExtractEverything(Platform& p, const std::string& path, const std::string& what) {
@@ -314,7 +315,7 @@ DamageOutcome OpenAndExtractEverything(Platform& p, const std::string& path, con
     try {
       c.ExtractToStream(out, name);
       EXPECT_LE(out.Size(), c.MaxInflateToMemory) << what;
-      r.extracted.push_back(name);
+      r.extracted[name] = out.ToString();
     } catch (const EZarnError&) {
     } catch (const std::exception& e) {
       ADD_FAILURE() << what << ": extracting " << name << " raised a foreign error: " << e.what();
@@ -337,12 +338,15 @@ TEST_F(ArchiveRead, TruncatedAtEveryLengthIsReportedAsDamage) {
 }
 
 // A flipped byte anywhere raises the archive's own errors or nothing, never another
-// exception; a flip inside a compressed member's bytes never yields that member.
+// exception; a flip inside a compressed member's bytes never yields other content for it
+// (zlib's checksum catches it; only a flip in the padding after the last block is harmless).
 TEST_F(ArchiveRead, FlippedBytesRaiseOnlyTheArchivesOwnErrors) {
   const std::vector<RawMember> ms = SampleMembers(102);
   const std::string archive = AssembleArchive(102, ms);
   size_t dataStart = archive.size();
   for (const RawMember& r : ms) dataStart -= r.bytes.size();
+  PutFile(p, Path("f.arc"), archive);
+  const DamageOutcome good = OpenAndExtractEverything(p, Path("f.arc"), "undamaged");
   int openRaised = 0;
   for (size_t i = 0; i < archive.size(); ++i) {
     // The compressed member whose stored bytes hold byte i, if any.
@@ -358,7 +362,8 @@ TEST_F(ArchiveRead, FlippedBytesRaiseOnlyTheArchivesOwnErrors) {
       openRaised += r.openRaised;
       if (inCompressed) {
         EXPECT_FALSE(r.openRaised) << what << ": member data is not read by Open";
-        for (const std::string& name : r.extracted) EXPECT_NE(name, inCompressed->name) << what;
+        auto got = r.extracted.find(inCompressed->name);
+        if (got != r.extracted.end()) EXPECT_EQ(got->second, good.extracted.at(inCompressed->name)) << what;
       }
     }
   }
