@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "image/layered_image_builder.h"
+#include "common/layered_image_writer.h"
 #include "image/layered_image.h"
 #include "image/jpeg_util.h"
 #include "runtime/error.h"
@@ -21,6 +21,7 @@ const int32_t kSeed = 31;
 // compression, scrambled and tiled planes with copies, alpha planes, palette and
 // 15-bit frames.
 std::vector<std::string> FuzzSeeds() {
+  using namespace zarn;
   using namespace zarn::testing;
   std::vector<std::string> seeds;
   auto pixels = [](int w, int h, int bits, int salt) {

@@ -1,6 +1,6 @@
 // The frame the command-line tools with subcommands share: usage on no arguments (exit
 // 2) or --help (exit 0), the command run on the host machine, and any error ending as
-// one line "tool: message" on standard error with exit status 2.
+// one line "tool: message" on standard error with exit status 2 (or a Failure's own).
 #pragma once
 
 #include <functional>
@@ -16,9 +16,10 @@
 namespace zarn {
 namespace tools {
 
-// A usage or input error, its message in UTF-8.
+// A usage or input error, its message in UTF-8, and the exit status it ends the tool with.
 struct Failure {
   std::string message;
+  int status = 2;
 };
 
 inline bool IsHelp(const std::string& a) { return a == "--help" || a == "-h"; }
@@ -51,6 +52,7 @@ inline int RunCommands(const std::string& tool, const char* usage, int argc, cha
     return command->second(*platform, std::vector<std::string>(args.begin() + 1, args.end()));
   } catch (const Failure& f) {
     std::cerr << tool << ": " << OneLine(f.message) << "\n";
+    return f.status;
   } catch (const EZarnError& e) {
     std::string m = HostUtf8(e.Message());
     std::cerr << tool << ": " << OneLine(m) << "\n";

@@ -24,7 +24,7 @@
 #include <vector>
 
 #include "archive/archive_reader.h"
-#include "platform/host_path.h"
+#include "common/host_path.h"
 #include "platform/platform.h"
 
 namespace fs = std::filesystem;

@@ -25,7 +25,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/host_path.h"
+#include "common/host_path.h"
 #include "platform/platform.h"
 #include "runtime/sjis.h"
 #include "settings/install_settings.h"

@@ -15,13 +15,12 @@
 #include <string>
 #include <vector>
 
-#include "image/layered_image_builder.h"
+#include "common/layered_image_writer.h"
 #include "image/layered_image.h"
 
 namespace {
 
 using namespace zarn;
-using namespace zarn::testing;
 
 const int kWidth = 1920, kHeight = 1080;
 

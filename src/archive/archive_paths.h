@@ -50,9 +50,5 @@ inline std::string FilePath(const std::string& path) {
   return cut == std::string::npos ? std::string() : path.substr(0, cut + 1);
 }
 
-inline std::string WithBackslash(const std::string& path) {
-  return EndsWithDelimiter(path, '\\') ? path : path + "\\";
-}
-
 }  // namespace arcpaths
 }  // namespace zarn

@@ -13,6 +13,7 @@
 #include "runtime/sjis.h"
 #include "settings/install_settings.h"
 #include "settings/paths.h"
+#include "settings/zlib_streams.h"
 
 namespace zarn {
 
@@ -26,10 +27,9 @@ const int64_t kMaxNameLength = 65536;
 // Deflate cannot expand data by more than about 1032:1; a member that inflates beyond this
 // bound is damaged or hostile.
 const int64_t kMaxInflateRatio = 1040;
-const int64_t kInflateBlock = 1000000;
 const int64_t kReadBlock = 1048576;
 
-void Damaged(const std::string& what, const std::string& detail) {
+[[noreturn]] void Damaged(const std::string& what, const std::string& detail) {
   throw EFormatError(Format("%s:ファイルが壊れています（%s）", what, detail));
 }
 
@@ -117,7 +117,7 @@ void TVrFileCollection::OpenPath(const std::string& fileName, bool asFile) {
   if (fileName.empty()) return;
   bool exists = platform_.FileExists(fileName);
   folder_ = exists || asFile ? arcpaths::FilePath(fileName) : fileName;
-  if (!folder_.empty()) folder_ = arcpaths::WithBackslash(folder_);
+  if (!folder_.empty()) folder_ = AddBackslash(folder_);
   if (!exists) return;
 
   try {
@@ -316,47 +316,24 @@ namespace {
 
 // Inflates the zlib stream of `size` bytes at the source's position into dest, in blocks.
 void InflateMember(TQxBigStream& source, int64_t size, TStream& dest, int64_t limit, const std::string& name) {
-  z_stream z{};
-  if (inflateInit(&z) != Z_OK) throw EZlibError(Format("%s:展開エラー", name));
-  struct Guard {
-    z_stream* z;
-    ~Guard() { inflateEnd(z); }
-  } guard{&z};
-  // Buffers are not cleared, and the output block starts small: most members are small,
-  // and clearing or mapping a megabyte for each would cost more than inflating them.
+  // The input buffer is not cleared: most members are small.
   const size_t inSize = static_cast<size_t>(std::min<int64_t>(std::max<int64_t>(size, 1), kReadBlock));
   std::unique_ptr<uint8_t[]> in(new uint8_t[inSize]);
-  size_t outSize = 65536;
-  std::unique_ptr<uint8_t[]> out(new uint8_t[outSize]);
-  int64_t left = size, produced = 0;
-  bool ended = false;
-  while (!ended) {
-    if (z.avail_in == 0) {
-      if (left == 0) Damaged(name, "圧縮データが途中で終わっています");
-      int64_t n = std::min<int64_t>(left, static_cast<int64_t>(inSize));
-      if (source.Read(in.get(), n) != n) Damaged(name, "データが途中で終わっています");
-      left -= n;
-      z.next_in = in.get();
-      z.avail_in = static_cast<uInt>(n);
-    }
-    z.next_out = out.get();
-    z.avail_out = static_cast<uInt>(outSize);
-    int rc = inflate(&z, Z_NO_FLUSH);
-    int64_t got = static_cast<int64_t>(outSize - z.avail_out);
-    if (rc == Z_STREAM_END) ended = true;
-    else if (rc == Z_NEED_DICT || rc == Z_DATA_ERROR || rc == Z_MEM_ERROR || rc == Z_STREAM_ERROR)
-      throw EZlibError(Format("%s:展開エラー: データが壊れています", name));
-    else if (rc == Z_BUF_ERROR && got == 0 && z.avail_in != 0)
-      throw EZlibError(Format("%s:展開エラー: データが壊れています", name));
-    if (got > 0) {
-      produced += got;
-      if (produced > limit) Damaged(name, "展開後のデータが大きすぎます");
-      dest.WriteBuffer(out.get(), got);
-    }
-    if (z.avail_out == 0 && outSize < static_cast<size_t>(kInflateBlock)) {
-      outSize = std::min<size_t>(outSize * 4, static_cast<size_t>(kInflateBlock));
-      out.reset(new uint8_t[outSize]);
-    }
+  int64_t left = size;
+  InflateEnd end = InflateBlocks(
+      [&](const uint8_t*& data) -> int64_t {
+        int64_t n = std::min<int64_t>(left, static_cast<int64_t>(inSize));
+        if (n > 0 && source.Read(in.get(), n) != n) Damaged(name, "データが途中で終わっています");
+        left -= n;
+        data = in.get();
+        return n;
+      },
+      [&](const uint8_t* block, int64_t got) { dest.WriteBuffer(block, got); }, limit);
+  switch (end) {
+    case InflateEnd::Complete: break;
+    case InflateEnd::Truncated: Damaged(name, "圧縮データが途中で終わっています");
+    case InflateEnd::Damaged: throw EZlibError(Format("%s:展開エラー: データが壊れています", name));
+    case InflateEnd::TooLarge: Damaged(name, "展開後のデータが大きすぎます");
   }
 }
 
@@ -416,7 +393,7 @@ bool HasAppendedArchive(Platform& platform, const std::string& path) {
 std::string FindInstaller(Platform& platform, const std::string& folder, const std::string& title) {
   std::vector<DirEntry> entries;
   if (!platform.ListDirectory(folder, entries)) return std::string();
-  std::string dir = folder.empty() ? folder : arcpaths::WithBackslash(folder);
+  std::string dir = folder.empty() ? folder : AddBackslash(folder);
   for (const DirEntry& d : entries) {
     if (d.attributes & faDirectory) continue;
     if (UpperCase(arcpaths::FileExt(d.name)) != ".EXE") continue;

@@ -34,7 +34,7 @@ void CheckMemberName(const std::string& name, bool windowsRules) {
 }
 
 TMemberTargets::TMemberTargets(Platform& platform, const std::string& destFolder)
-    : platform_(platform), dest_(destFolder.empty() ? std::string() : arcpaths::WithBackslash(destFolder)) {}
+    : platform_(platform), dest_(destFolder.empty() ? std::string() : AddBackslash(destFolder)) {}
 
 std::string TMemberTargets::Prepare(const std::string& name) {
   CheckMemberName(name);

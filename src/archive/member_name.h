@@ -10,12 +10,6 @@
 
 namespace zarn {
 
-#ifdef _WIN32
-constexpr bool kHostRefusesDeviceNames = true;
-#else
-constexpr bool kHostRefusesDeviceNames = false;
-#endif
-
 // True when `name` is a relative path of one or more components separated by "\" or "/"
 // (both count on every platform), none of them empty or "..", with no drive letter or
 // other colon, no leading separator (so no UNC or \\?\ path), and no control character.

@@ -1,4 +1,4 @@
-// The program's command line, split the way the program has always split it.
+// The program's command line split into words (blanks separate, double quotes only group).
 #pragma once
 
 #include <string>

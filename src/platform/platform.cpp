@@ -26,6 +26,43 @@ LocalTime FromDosDateTime(int32_t dos) {
 }
 
 namespace {
+
+// Length of the root of a path, which no folder can be created in: "C:\" (3) or "C:" (2),
+// "\\server\share\" (the whole of it when it has no more), "\" (1), else 0 (relative).
+size_t RootLength(const std::string& p) {
+  const bool letter = !p.empty() && ((p[0] >= 'A' && p[0] <= 'Z') || (p[0] >= 'a' && p[0] <= 'z'));
+  if (letter && p.size() >= 2 && p[1] == ':') return p.size() >= 3 && p[2] == '\\' ? 3 : 2;
+  if (p.size() >= 2 && p[0] == '\\' && p[1] == '\\') {
+    size_t server = FindDelimiter(p, '\\', 2);
+    size_t share = server == std::string::npos ? server : FindDelimiter(p, '\\', server + 1);
+    return share == std::string::npos ? p.size() : share + 1;
+  }
+  return !p.empty() && p[0] == '\\' ? 1 : 0;
+}
+
+}  // namespace
+
+bool ForceDirectories(Platform& platform, const std::string& path) {
+  if (path.empty()) return false;
+  const size_t root = RootLength(path);
+  std::string dir = path;
+  while (dir.size() > root && EndsWithDelimiter(dir, '\\')) dir.pop_back();
+  if (dir.size() <= root) return platform.DirectoryExists(AddBackslash(dir));
+  if (platform.DirectoryExists(dir)) return true;
+  // Top down: each missing folder below the root, then the folder itself.
+  size_t start = root;  // where the current component begins
+  for (size_t at = FindDelimiter(dir, '\\', root); at != std::string::npos; at = FindDelimiter(dir, '\\', at + 1)) {
+    if (at > start) {  // not an empty component
+      const std::string folder = dir.substr(0, at);
+      if (!platform.DirectoryExists(folder)) platform.CreateDirectory(folder);
+    }
+    start = at + 1;
+  }
+  platform.CreateDirectory(dir);
+  return platform.DirectoryExists(dir);
+}
+
+namespace {
 FileShare ShareOf(uint16_t mode) {
   switch (mode & 0xF0) {
     case fmShareDenyWrite: return FileShare::Read;

@@ -126,12 +126,27 @@ struct ShellLinkData {
 };
 enum class ShellLinkResult { Saved, NoLinkObject, NotSaved };
 
+// The shell's file operations and the bits of its flags, as the shell numbers them.
+enum : uint32_t { kShellFoMove = 1, kShellFoCopy = 2, kShellFoDelete = 3, kShellFoRename = 4 };
+enum : uint16_t {
+  kShellFofMultiDestFiles = 0x0001,
+  kShellFofConfirmMouse = 0x0002,
+  kShellFofSilent = 0x0004,
+  kShellFofRenameOnCollision = 0x0008,
+  kShellFofNoConfirmation = 0x0010,
+  kShellFofAllowUndo = 0x0040,
+  kShellFofFilesOnly = 0x0080,
+  kShellFofSimpleProgress = 0x0100,
+  kShellFofNoConfirmMkdir = 0x0200,
+  kShellFofNoErrorUI = 0x0400,
+};
+
 // One request to the shell's file operation. Lists hold names each ended by a NUL, the
 // list ended by one more NUL.
 struct ShellFileRequest {
-  uint32_t operation = 0;  // 1 move, 2 copy, 3 delete, 4 rename
+  uint32_t operation = 0;  // kShellFoMove ... kShellFoRename
   std::string from, to;
-  uint16_t flags = 0;  // the shell's FOF_ bits
+  uint16_t flags = 0;  // kShellFof bits
   std::string progressTitle;
 };
 
@@ -226,14 +241,13 @@ class Platform {
   virtual std::string SjisToUtf8(const std::string& s) = 0;
   virtual std::string Utf8ToSjis(const std::string& s) = 0;
 
-  // ---- shell services (shortcuts and the shell's file operation); the defaults are the
-  // backend's own: the shell's objects on Windows, an emulation through this platform's
-  // files on the emulated machine, so fakes need not provide them.
+  // ---- shell services (shortcuts and the shell's file operation): the shell's objects on
+  // Windows, an emulation through the machine's own files on the emulated machine.
   // Writes a shortcut file; its folder must exist.
-  virtual ShellLinkResult CreateShellLink(const std::string& linkPath, const ShellLinkData& link);
+  virtual ShellLinkResult CreateShellLink(const std::string& linkPath, const ShellLinkData& link) = 0;
   // Copies, moves, deletes or renames as the shell does; returns the shell's result code
   // (0 = done) and sets `aborted` when the user cancelled.
-  virtual int ShellFileOperation(const ShellFileRequest& request, bool& aborted);
+  virtual int ShellFileOperation(const ShellFileRequest& request, bool& aborted) = 0;
 };
 
 // The platform of the machine the program runs on: real Win32 on Windows, on Linux the
@@ -242,8 +256,17 @@ std::unique_ptr<Platform> CreateHostPlatform();
 // The program's Shift-JIS text as UTF-8 for the host's terminal, with no platform at
 // hand (as when making one failed).
 std::string HostUtf8(const std::string& sjis);
+// Whether the host's file system takes reserved device names (CON, NUL, COM1, ...) in a
+// path as devices: Windows does, the emulated machine's Linux files do not.
+extern const bool kHostRefusesDeviceNames;
 
 // ---- helpers shared by both backends
+
+// Creates the folder `path` and every missing parent; a trailing backslash is optional.
+// The root is never created: a drive ("C:\" or "C:"), a UNC share ("\\server\share"), the
+// current drive's root ("\"), or for a relative path the current folder. True when the
+// folder exists afterwards (false for an empty path, or a file in the way).
+bool ForceDirectories(Platform& platform, const std::string& path);
 
 // Converts between Unix time (seconds) in a broken-down local time and MS-DOS date-time.
 struct LocalTime {
@@ -252,7 +275,8 @@ struct LocalTime {
 int32_t ToDosDateTime(const LocalTime& t);
 LocalTime FromDosDateTime(int32_t dos);
 
-// File open modes of the runtime's file stream (the low byte of Delphi's mode word).
+// File open modes of the runtime's file stream: the access in the low nibble, the sharing in
+// the next one; fmCreate alone creates or truncates.
 enum : uint16_t {
   fmOpenRead = 0x0000,
   fmOpenWrite = 0x0001,

@@ -34,6 +34,8 @@ bool EndsWithDelimiter(const std::string& s, char ch) {
   return !s.empty() && LastDelimiter(s, ch) == s.size() - 1;
 }
 
+std::string AddBackslash(const std::string& path) { return EndsWithDelimiter(path, '\\') ? path : path + "\\"; }
+
 std::vector<std::string> SplitDelimited(const std::string& s, char sep) {
   std::vector<std::string> parts;
   std::string cur;
@@ -180,7 +182,7 @@ std::string FormatV(const std::string& fmt, const std::vector<FormatArg>& args) 
       case 'd':
       case 'u': {
         int64_t v = a.kind() == FormatArg::kFloat ? static_cast<int64_t>(a.real()) : a.integer();
-        // Delphi-style: precision is the minimum number of digits.
+        // A precision is the minimum number of digits, zero-padded after any sign ("%.3d" of -7 is -007).
         std::snprintf(buf, sizeof buf, "%.*lld", prec < 0 ? 1 : prec, static_cast<long long>(v < 0 ? -v : v));
         piece = (v < 0 ? "-" : "") + std::string(buf);
         break;

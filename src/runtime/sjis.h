@@ -18,6 +18,8 @@ inline size_t LastBackslash(const std::string& s) { return LastDelimiter(s, '\\'
 size_t FindDelimiter(const std::string& s, char ch, size_t from = 0);
 // True when the string ends with `ch` as a character of its own.
 bool EndsWithDelimiter(const std::string& s, char ch);
+// Appends a backslash unless the path ends with one (a trail byte 0x5C is not one); "" gives "\".
+std::string AddBackslash(const std::string& path);
 // Splits at every `sep` that is a character of its own.
 std::vector<std::string> SplitDelimited(const std::string& s, char sep);
 // Replaces every `from` that is a character of its own by `to`.

@@ -70,7 +70,7 @@ class TZarnInstallSet {
   TZarnInstallSet(TZarnInstallSet&&) = default;
   TZarnInstallSet& operator=(TZarnInstallSet&&) = default;
 
-  // ---- fields, in the order the program has always declared them
+  // ---- fields (the order install.dat stores them in is SaveToStream's)
   int32_t DiscCount = 0;          // length of the four per-disc arrays
   TStringList InstalledFiles;     // installed files, relative to the destination
   std::string SetupCaption;       // splash caption; empty = Title + "のセットアップ"

@@ -41,10 +41,6 @@ const uint32_t kClassicAttributes = faReadOnly | faHidden | faSysFile | faVolume
 
 // ---- paths
 
-std::string AddBackslash(const std::string& path) {
-  return EndsWithDelimiter(path, '\\') ? path : path + "\\";
-}
-
 void ParentDir(std::string& path) {
   if (path.empty()) return;
   if (EndsWithDelimiter(path, '\\')) path.pop_back();

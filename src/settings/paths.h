@@ -8,14 +8,13 @@
 #include <string>
 
 #include "platform/platform.h"
+#include "runtime/sjis.h"  // AddBackslash
 #include "runtime/string_list.h"
 
 namespace zarn {
 
 // ---- paths
 
-// Appends a backslash unless the path ends with one; "" gives "\".
-std::string AddBackslash(const std::string& path);
 // Cuts the last component: one trailing backslash is dropped, then the last backslash and
 // all after it. "Maker\Story" -> "Maker", "A\B\" -> "A", "Maker" -> "".
 void ParentDir(std::string& path);

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 
 #include "runtime/streams.h"
 
@@ -15,5 +16,16 @@ void CompressStream(TMemoryStream& stream);
 // EZlibError. Inflating more than `limit` bytes raises EFormatError, so a small hostile
 // stream cannot exhaust memory.
 void DecompressStream(TMemoryStream& stream, int64_t limit = int64_t(1) << 31);
+
+// How inflating one zlib stream block by block ended.
+enum class InflateEnd { Complete, Truncated, Damaged, TooLarge };
+
+// Inflates one zlib stream: `next` points `data` at the next piece of input and answers
+// its size (0: there is no more); each block of output goes to `write`. Stops at the
+// stream's end or at the first fault: input that ends first (Truncated), data zlib
+// refuses (Damaged), or more than `limit` bytes out (TooLarge, nothing beyond the limit
+// written). Output blocks start small and grow to 1 MB, as most streams are small.
+InflateEnd InflateBlocks(const std::function<int64_t(const uint8_t*& data)>& next,
+                         const std::function<void(const uint8_t* block, int64_t size)>& write, int64_t limit);
 
 }  // namespace zarn

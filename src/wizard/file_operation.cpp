@@ -10,10 +10,16 @@ uint16_t ShellFileOpFlags(TFileOpFlags options) {
     TFileOpFlag flag;
     uint16_t bit;
   } kTable[] = {
-      {fofMultiDestFiles, 0x0001}, {fofConfirmMouse, 0x0002},  {fofSilent, 0x0004},
-      {fofRenameOnCollision, 0x0008}, {fofNoConfirmation, 0x0010}, {fofAllowUndo, 0x0040},
-      {fofFilesOnly, 0x0080},      {fofSimpleProgress, 0x0100}, {fofNoConfirmMkdir, 0x0200},
-      {fofNoErrorUI, 0x0400},
+      {fofMultiDestFiles, kShellFofMultiDestFiles},
+      {fofConfirmMouse, kShellFofConfirmMouse},
+      {fofSilent, kShellFofSilent},
+      {fofRenameOnCollision, kShellFofRenameOnCollision},
+      {fofNoConfirmation, kShellFofNoConfirmation},
+      {fofAllowUndo, kShellFofAllowUndo},
+      {fofFilesOnly, kShellFofFilesOnly},
+      {fofSimpleProgress, kShellFofSimpleProgress},
+      {fofNoConfirmMkdir, kShellFofNoConfirmMkdir},
+      {fofNoErrorUI, kShellFofNoErrorUI},
   };
   uint16_t bits = 0;
   for (const auto& e : kTable)

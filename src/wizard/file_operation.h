@@ -6,6 +6,7 @@
 #include <initializer_list>
 #include <string>
 
+#include "platform/platform.h"
 #include "runtime/string_list.h"
 #include "toolkit/forms.h"
 
@@ -23,10 +24,8 @@ constexpr TFileOpFlags FileOpFlags(std::initializer_list<TFileOpFlag> flags) {
   return set;
 }
 
-// The shell's operation codes.
-enum : uint32_t { FO_MOVE = 1, FO_COPY = 2, FO_DELETE = 3, FO_RENAME = 4 };
-
-// The shell's flag bits for a set of options (fofWantMappingHandle is never passed).
+// The shell's flag bits (kShellFof...) for a set of options (fofWantMappingHandle is never
+// passed). Operations are the platform's kShellFoMove ... kShellFoRename.
 uint16_t ShellFileOpFlags(TFileOpFlags options);
 
 class TFileOperation : public TComponent {

@@ -7,21 +7,6 @@
 
 namespace zarn {
 
-bool ForceDirectories(Platform& platform, const std::string& path) {
-  std::string dir = path;
-  while (dir.size() > 3 && EndsWithDelimiter(dir, '\\')) dir.pop_back();
-  if (dir.empty()) return false;
-  if (platform.DirectoryExists(dir)) return true;
-  size_t cut = LastBackslash(dir);
-  if (cut != std::string::npos && cut > 0) {
-    std::string parent = dir.substr(0, cut);
-    if (parent.size() == 2 && parent[1] == ':') parent += '\\';
-    if (parent != dir && !ForceDirectories(platform, parent)) return false;
-  }
-  platform.CreateDirectory(dir);
-  return platform.DirectoryExists(dir);
-}
-
 void RemoveTree(Platform& platform, const std::string& folder) {
   uint32_t attr = platform.GetFileAttributes(folder);
   if (attr == faInvalid) return;

@@ -1,4 +1,5 @@
-// File and folder steps the install and uninstall jobs share.
+// File and folder steps the install and uninstall jobs share (making a folder with its
+// parents is the platform's ForceDirectories).
 #pragma once
 
 #include <string>
@@ -6,9 +7,6 @@
 #include "platform/platform.h"
 
 namespace zarn {
-
-// Creates a folder with every missing parent; true when it exists afterwards.
-bool ForceDirectories(Platform& platform, const std::string& path);
 
 // Removes a folder with everything in it: its files, then its subfolders the same way,
 // then the folder itself. A link inside is removed as a link, never followed. Failures

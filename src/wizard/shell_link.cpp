@@ -36,8 +36,6 @@ size_t NameStart(const std::string& path) {
   return at;
 }
 
-std::string AddBackslash(const std::string& s) { return EndsWithDelimiter(s, '\\') ? s : s + "\\"; }
-
 }  // namespace
 
 bool IsSafeSubDir(const std::string& subDir) { return IsInsideFolder(subDir); }

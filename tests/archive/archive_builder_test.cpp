@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "archive/archive_support.h"
+#include "support/program_image.h"
 #include "archive/archive_reader.h"
 #include "runtime/error.h"
 #include "settings/install_settings.h"

@@ -10,7 +10,7 @@
 
 #include <jpeglib.h>
 
-#include "layered_image_builder.h"
+#include "common/layered_image_writer.h"
 
 namespace zarn {
 namespace testing {

@@ -4,17 +4,12 @@
 
 #include <random>
 
-#include "layered_image_builder.h"
+#include "common/layered_image_writer.h"
 #include "image/layered_image.h"
 
 namespace zarn {
 namespace {
 
-using testing::BrimPlan;
-using testing::BrimWriter;
-using testing::FrameSpec;
-using testing::LayerSpec;
-using testing::Plane;
 
 Plane Pixels(int w, int h, int bits, int salt = 0) {
   uint32_t mask = bits == 32 ? 0xFFFFFFFFu : (1u << bits) - 1;

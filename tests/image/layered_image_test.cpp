@@ -4,19 +4,13 @@
 
 #include <cstdlib>
 
-#include "layered_image_builder.h"
+#include "common/layered_image_writer.h"
 #include "jpeg_util.h"
 #include "runtime/scramble_random.h"
 
 namespace zarn {
 namespace {
 
-using testing::BrimPlan;
-using testing::BrimWriter;
-using testing::FrameSpec;
-using testing::LayerSpec;
-using testing::Plane;
-using testing::TileRef;
 
 uint32_t Noise(int x, int y, int salt = 0) {
   uint32_t h = uint32_t(x) * 0x9E3779B1u ^ uint32_t(y) * 0x85EBCA77u ^ uint32_t(salt) * 0xC2B2AE3Du;

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <string>
+#include <vector>
 
 #include "platform/platform.h"
 #include "runtime/error.h"
@@ -380,6 +382,42 @@ TEST_F(FilesContract, SystemFoldersAndFreeSpace) {
   EXPECT_LE(clusters.freeClusters, clusters.totalClusters);
   EXPECT_EQ(p().DriveType(machine_.Scratch().substr(0, 3)), static_cast<uint32_t>(dtFixed));
   EXPECT_TRUE(p().LogicalDrives() & (1u << (machine_.Scratch()[0] - 'A')));
+}
+
+// Making a folder with its parents: drive roots are there already, a UNC path never
+// turns into a relative one, names whose trail byte is a backslash stay whole.
+TEST_F(FilesContract, ForceDirectoriesFromEveryKindOfRoot) {
+  const std::string drive = machine_.Scratch().substr(0, 2);  // "C:"
+  Put(Path("file"), "x");
+  const std::string before = p().GetCurrentDirectory();
+  ASSERT_TRUE(p().SetCurrentDirectory(machine_.Scratch()));
+  struct Case {
+    std::string path;
+    bool made;
+    std::vector<std::string> folders;  // below Scratch, there afterwards
+  };
+  const std::vector<Case> cases = {
+      {Path("a\\b\\c"), true, {"a", "a\\b", "a\\b\\c"}},
+      {Path("d\\e\\"), true, {"d", "d\\e"}},
+      {Path("f\\\\g"), true, {"f", "f\\g"}},
+      {Path("\x83\x5C\\\x95\x5C"), true, {"\x83\x5C", "\x83\x5C\\\x95\x5C"}},  // "ソ\表"
+      {drive + "\\", true, {}},
+      {drive, true, {}},
+      {"rel\\x", true, {"rel", "rel\\x"}},  // below the current folder
+      {"\\\\nohost\\noshare\\x", false, {}},
+      {Path("file\\sub"), false, {}},
+      {"", false, {}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.path);
+    EXPECT_EQ(ForceDirectories(p(), c.path), c.made);
+    for (const std::string& f : c.folders) EXPECT_TRUE(p().DirectoryExists(Path(f))) << f;
+  }
+  // Neither the UNC path nor the file in the way left folders of their names behind.
+  EXPECT_FALSE(p().DirectoryExists(Path("nohost")));
+  EXPECT_TRUE(p().FileExists(Path("file")));
+  EXPECT_FALSE(p().DirectoryExists(Path("file\\sub")));
+  p().SetCurrentDirectory(before);
 }
 
 }  // namespace

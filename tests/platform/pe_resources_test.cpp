@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <random>
 
-#include "platform/pe_test_image.h"
+#include "support/program_image.h"
 
 namespace zarn {
 namespace {

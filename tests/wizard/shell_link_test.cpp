@@ -198,20 +198,20 @@ TEST_F(FileOperationTest, CopyDeleteAndRenameThroughTheShell) {
   op.SetOptions({fofSilent, fofNoConfirmation, fofNoConfirmMkdir, fofNoErrorUI});
   std::string from = s + "src\\a.txt" + '\0' + s + "src\\物語.dat" + '\0' + '\0';
   std::string to = s + "dst" + '\0' + '\0';
-  EXPECT_FALSE(op.Execute(FO_COPY, from, to));
+  EXPECT_FALSE(op.Execute(kShellFoCopy, from, to));
   EXPECT_TRUE(p.FileExists(s + "dst\\a.txt"));
   EXPECT_TRUE(p.FileExists(s + "dst\\物語.dat"));
   EXPECT_TRUE(p.FileExists(s + "src\\a.txt"));
   // Files only: the wildcard leaves the folder alone.
   op.SetOptions({fofSilent, fofNoConfirmation, fofFilesOnly, fofNoErrorUI});
-  EXPECT_FALSE(op.Execute(FO_DELETE, s + "src\\*.*" + '\0' + '\0', ""));
+  EXPECT_FALSE(op.Execute(kShellFoDelete, s + "src\\*.*" + '\0' + '\0', ""));
   EXPECT_FALSE(p.FileExists(s + "src\\a.txt"));
   EXPECT_FALSE(p.FileExists(s + "src\\物語.dat"));
   EXPECT_TRUE(p.DirectoryExists(s + "src\\folder"));
-  EXPECT_FALSE(op.Execute(FO_RENAME, s + "dst\\a.txt" + '\0' + '\0', s + "dst\\b.txt" + '\0' + '\0'));
+  EXPECT_FALSE(op.Execute(kShellFoRename, s + "dst\\a.txt" + '\0' + '\0', s + "dst\\b.txt" + '\0' + '\0'));
   EXPECT_FALSE(p.FileExists(s + "dst\\a.txt"));
   EXPECT_TRUE(p.FileExists(s + "dst\\b.txt"));
-  EXPECT_FALSE(op.Execute(FO_DELETE, s + "dst" + '\0' + '\0', ""));
+  EXPECT_FALSE(op.Execute(kShellFoDelete, s + "dst" + '\0' + '\0', ""));
   EXPECT_FALSE(p.DirectoryExists(s + "dst"));
 }
 

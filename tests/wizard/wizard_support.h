@@ -115,14 +115,7 @@ class WizardFixture : public ::testing::Test {
 
   bool Exists(const std::string& path) { return p.FileExists(path); }
 
-  void MakeFolders(const std::string& folder) {
-    std::string built;
-    for (const std::string& part : SplitDelimited(folder, '\\')) {
-      if (part.empty()) continue;
-      built += part + "\\";
-      if (built.size() > 3) p.CreateDirectory(built);
-    }
-  }
+  void MakeFolders(const std::string& folder) { ForceDirectories(p, folder); }
 
   void RemoveFolderTree(const std::string& folder) {
     std::vector<DirEntry> entries;

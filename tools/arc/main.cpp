@@ -13,16 +13,13 @@
 #include "archive/archive_paths.h"
 #include "archive/member_name.h"
 #include "archive/archive_reader.h"
-#include "platform/host_path.h"
+#include "common/console.h"
+#include "common/host_path.h"
 #include "platform/platform.h"
 #include "progress.h"
 #include "runtime/error.h"
 #include "runtime/sjis.h"
-
-#ifdef _WIN32
-#include <fcntl.h>
-#include <io.h>
-#endif
+#include "toolmain.h"
 
 namespace zarn {
 namespace arc {
@@ -98,18 +95,8 @@ const char kMergeUsage[] =
     "Replaced entries stay, renamed with a leading /.\n";
 
 // A failure the user is told about in one line, with the exit status it gives.
-struct Failure {
-  std::string message;  // UTF-8
-  int status = 2;
-};
-
-bool IsHelp(const std::string& a) { return a == "--help" || a == "-h"; }
-
-std::string OneLine(std::string s) {
-  for (char& c : s)
-    if (c == '\r' || c == '\n') c = ' ';
-  return s;
-}
+using tools::Failure;
+using tools::IsHelp;
 
 // Standard output as a stream; positioning is ignored.
 class TStdoutStream : public TStream {
@@ -165,23 +152,6 @@ class Tool {
  public:
   explicit Tool(Platform& platform) : platform_(platform), progress_(stderr) {}
 
-  int Run(const std::vector<std::string>& argv) {
-    if (argv.empty() || IsHelp(argv[0])) {
-      std::cout << kUsage;
-      return argv.empty() ? 2 : 0;
-    }
-    std::string command = argv[0];
-    std::vector<std::string> rest(argv.begin() + 1, argv.end());
-    if (command == "list") return List(rest);
-    if (command == "cat") return Cat(rest);
-    if (command == "extract") return Extract(rest);
-    if (command == "verify") return VerifyCommand(rest);
-    if (command == "pack") return Pack(rest);
-    if (command == "append") return Append(rest);
-    if (command == "merge") return Merge(rest);
-    throw Failure{"unknown command " + command + " (see 'zarn-arc --help')"};
-  }
-
  private:
   std::string Utf8(const std::string& sjis) { return platform_.SjisToUtf8(sjis); }
   // A member name for the terminal: UTF-8, control bytes (NUL among them) escaped.
@@ -210,6 +180,8 @@ class Tool {
     if (!c.Stream()) throw Failure{hostPath + ": not an archive"};
   }
 
+ public:
+  // ---- the commands, each given the words after its name
   int List(const std::vector<std::string>& argv) {
     Args a = ParseArgs("list", argv, false, true, false);
     if (a.help) return Help(kListUsage);
@@ -237,9 +209,7 @@ class Tool {
     std::string name = platform_.Utf8ToSjis(a.positional[1]);
     int k = c.IndexOf(name);
     if (k < 0 || c.Files(k) == c.EndMarker()) throw Failure{a.positional[1] + ": no such member"};
-#ifdef _WIN32
-    _setmode(_fileno(stdout), _O_BINARY);
-#endif
+    BinaryStdout();
     TStdoutStream out;
     c.ExtractToStream(out, name);
     if (std::fflush(stdout) != 0 || std::ferror(stdout)) throw Failure{"cat: cannot write to standard output"};
@@ -254,7 +224,7 @@ class Tool {
     TVrFileCollection c(platform_);
     OpenArchive(c, a.positional[0], a.resource);
     std::string dest = Win(a.output);
-    if (!platform_.DirectoryExists(dest) && !MakeFolders(dest)) throw Failure{a.output + ": cannot create the folder"};
+    if (!ForceDirectories(platform_, dest)) throw Failure{a.output + ": cannot create the folder"};
 
     std::vector<TVrFile*> todo;
     if (a.positional.size() > 1) {
@@ -339,7 +309,7 @@ class Tool {
     std::string output = Win(a.output);
     std::vector<std::string> names;
     std::map<std::string, int64_t> sizes;
-    ListBelow(arcpaths::WithBackslash(dir), "", names, sizes, output);
+    ListBelow(AddBackslash(dir), "", names, sizes, output);
     // In CompareText's order (then by bytes), each name folded once rather than twice per
     // comparison: the folding was a fifth of a pack of small files.
     std::vector<std::pair<std::string, std::string>> keyed;
@@ -429,16 +399,10 @@ class Tool {
     return 0;
   }
 
+ private:
   int Help(const char* text) {
     std::cout << text;
     return 0;
-  }
-
-  bool MakeFolders(const std::string& path) {
-    if (path.empty() || platform_.DirectoryExists(path)) return true;
-    size_t cut = LastBackslash(path);
-    if (cut != std::string::npos && cut > 0 && !MakeFolders(path.substr(0, cut))) return false;
-    return platform_.CreateDirectory(path) || platform_.DirectoryExists(path);
   }
 
   // Every file below `root` + `rel`, as names relative to root.
@@ -465,22 +429,18 @@ class Tool {
 }  // namespace
 
 int Main(int argc, char** argv) {
-  std::unique_ptr<Platform> platform;
-  std::vector<std::string> args(argv + 1, argv + argc);
-  try {
-    platform = CreateHostPlatform();
-    Tool tool(*platform);
-    return tool.Run(args);
-  } catch (const Failure& f) {
-    std::cerr << "zarn-arc: " << f.message << "\n";
-    return f.status;
-  } catch (const EZarnError& e) {
-    std::cerr << "zarn-arc: " << OneLine(HostUtf8(e.Message())) << "\n";
-    return 2;
-  } catch (const std::exception& e) {
-    std::cerr << "zarn-arc: " << e.what() << "\n";
-    return 2;
-  }
+  using Run = int (Tool::*)(const std::vector<std::string>&);
+  auto command = [](Run run) -> tools::Command {
+    return [run](Platform& platform, const std::vector<std::string>& args) { return (Tool(platform).*run)(args); };
+  };
+  return tools::RunCommands("zarn-arc", kUsage, argc, argv,
+                            {{"list", command(&Tool::List)},
+                             {"cat", command(&Tool::Cat)},
+                             {"extract", command(&Tool::Extract)},
+                             {"verify", command(&Tool::VerifyCommand)},
+                             {"pack", command(&Tool::Pack)},
+                             {"append", command(&Tool::Append)},
+                             {"merge", command(&Tool::Merge)}});
 }
 
 }  // namespace arc

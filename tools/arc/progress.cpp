@@ -2,15 +2,7 @@
 
 #include <chrono>
 
-#ifdef _WIN32
-#include <io.h>
-#define ZARN_ISATTY _isatty
-#define ZARN_FILENO _fileno
-#else
-#include <unistd.h>
-#define ZARN_ISATTY isatty
-#define ZARN_FILENO fileno
-#endif
+#include "common/console.h"
 
 namespace zarn {
 namespace arc {
@@ -22,7 +14,7 @@ int64_t NowMs() {
 }
 }  // namespace
 
-Progress::Progress(std::FILE* out) : out_(out), enabled_(ZARN_ISATTY(ZARN_FILENO(out)) != 0) {}
+Progress::Progress(std::FILE* out) : out_(out), enabled_(IsTerminal(out)) {}
 
 void Progress::Show(int64_t done, int64_t total, const std::string& item) {
   if (!enabled_) return;

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "image/layered_image.h"
-#include "platform/host_path.h"
+#include "common/host_path.h"
 #include "platform/platform.h"
 #include "runtime/error.h"
 #include "toolmain.h"

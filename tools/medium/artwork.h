@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <string>
 
-#include "layered_image_writer.h"
+#include "common/layered_image_writer.h"
 
 namespace zarn {
 namespace medium {

@@ -14,7 +14,7 @@
 #include "builder.h"
 #include "checker.h"
 #include "demo_game.h"
-#include "launcher/resource_writer.h"
+#include "common/resource_writer.h"
 #include "platform/pe_resources.h"
 #include "platform/platform.h"
 #include "runtime/error.h"

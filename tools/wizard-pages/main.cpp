@@ -11,7 +11,7 @@
 #include "runtime/error.h"
 #include "runtime/sjis.h"
 #include "settings/install_settings.h"
-#include "toolkit/form_viewer.h"
+#include "common/form_viewer.h"
 #include "toolkit/forms.h"
 #include "wizard/wizard_window.h"
 

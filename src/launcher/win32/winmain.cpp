@@ -1,5 +1,6 @@
 // setup.exe: the program's entry on Windows. The launch sequence runs on the real system
-// with real windows; the command line is split as the program has always split it.
+// with real windows; the command line is split by SplitCommandLine (blanks separate words,
+// double quotes only group), not by the C runtime's rules.
 #include <windows.h>
 
 #include <memory>

@@ -156,6 +156,8 @@ class EmulatedMachine : public Platform {
 
   std::string SjisToUtf8(const std::string& s) override;
   std::string Utf8ToSjis(const std::string& s) override;
+  ShellLinkResult CreateShellLink(const std::string& linkPath, const ShellLinkData& link) override;
+  int ShellFileOperation(const ShellFileRequest& request, bool& aborted) override;
 
  private:
   struct State;

@@ -634,4 +634,7 @@ std::unique_ptr<Platform> CreateHostPlatform() {
   return std::make_unique<EmulatedMachine>(options);
 }
 
+// The emulated machine's files live on the Linux host, which takes CON or NUL as plain names.
+const bool kHostRefusesDeviceNames = false;
+
 }  // namespace zarn

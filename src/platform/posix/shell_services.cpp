@@ -2,13 +2,13 @@
 // the shell's file operation is carried out through the platform's own file calls.
 #include <algorithm>
 
-#include "platform/platform.h"
+#include "platform/posix/emulated_machine.h"
 #include "platform/lnk_file.h"
 #include "runtime/sjis.h"
 
 namespace zarn {
 
-ShellLinkResult Platform::CreateShellLink(const std::string& linkPath, const ShellLinkData& link) {
+ShellLinkResult EmulatedMachine::CreateShellLink(const std::string& linkPath, const ShellLinkData& link) {
   std::string bytes = EncodeShellLink(*this, link);
   auto file = OpenFile(linkPath, FileAccess::Write, FileShare::None, FileCreate::CreateAlways);
   if (!file) return ShellLinkResult::NotSaved;
@@ -18,8 +18,6 @@ ShellLinkResult Platform::CreateShellLink(const std::string& linkPath, const She
 
 namespace {
 
-enum : uint32_t { foMove = 1, foCopy = 2, foDelete = 3, foRename = 4 };
-enum : uint16_t { fofMultiDestFiles = 0x0001, fofRenameOnCollision = 0x0008, fofFilesOnly = 0x0080 };
 // Result codes as the shell gives them.
 enum : int { kNotFound = 2, kBadRequest = 0x7C, kFailed = 0x402 };
 
@@ -84,7 +82,7 @@ class FileOperation {
       std::string folder = FolderOf(name);
       if (!p_.ListDirectory(folder.empty() ? "." : folder, entries)) continue;
       for (const DirEntry& e : entries) {
-        if ((flags_ & fofFilesOnly) && (e.attributes & faDirectory)) continue;
+        if ((flags_ & kShellFofFilesOnly) && (e.attributes & faDirectory)) continue;
         if (WildMatch(last, 0, e.name, 0)) out.push_back(folder + e.name);
       }
     }
@@ -117,7 +115,7 @@ class FileOperation {
 
   // A free name beside an existing one ("コピー ～ name", then numbered).
   std::string FreeName(const std::string& target) {
-    if (!(flags_ & fofRenameOnCollision) || p_.GetFileAttributes(target) == faInvalid) return target;
+    if (!(flags_ & kShellFofRenameOnCollision) || p_.GetFileAttributes(target) == faInvalid) return target;
     std::string folder = FolderOf(target), name = NameOf(target);
     for (int i = 1;; ++i) {
       std::string candidate = folder + (i == 1 ? "コピー ～ " : "コピー (" + IntToStr(i) + ") ～ ") + name;
@@ -125,12 +123,8 @@ class FileOperation {
     }
   }
 
-  bool MakeFolders(const std::string& folder) {
-    if (folder.empty() || p_.DirectoryExists(folder)) return true;
-    std::string parent = FolderOf(folder.substr(0, folder.size() - (EndsWithDelimiter(folder, '\\') ? 1 : 0)));
-    if (!parent.empty() && parent.size() > 3 && !MakeFolders(parent)) return false;
-    return p_.CreateDirectory(folder);
-  }
+  // The folder of a bare name is the current one, there already.
+  bool MakeFolders(const std::string& folder) { return folder.empty() || ForceDirectories(p_, folder); }
 
  private:
   Platform& p_;
@@ -139,7 +133,7 @@ class FileOperation {
 
 }  // namespace
 
-int Platform::ShellFileOperation(const ShellFileRequest& request, bool& aborted) {
+int EmulatedMachine::ShellFileOperation(const ShellFileRequest& request, bool& aborted) {
   aborted = false;  // the emulated machine has no one to cancel
   FileOperation op(*this, request.flags);
   std::vector<std::string> sources;
@@ -148,22 +142,22 @@ int Platform::ShellFileOperation(const ShellFileRequest& request, bool& aborted)
   if (!op.Expand(SplitList(request.from), sources)) return kNotFound;
   bool ok = true;
   switch (request.operation) {
-    case foDelete:
+    case kShellFoDelete:
       for (const std::string& s : sources) ok = op.DeleteTree(s) && ok;
       break;
-    case foRename:
+    case kShellFoRename:
       if (sources.size() != 1 || targets.size() != 1) return kBadRequest;
       ok = MoveFile(sources[0], targets[0]);
       break;
-    case foCopy:
-    case foMove: {
+    case kShellFoCopy:
+    case kShellFoMove: {
       if (targets.empty()) return kBadRequest;
-      bool pairwise = (request.flags & fofMultiDestFiles) && targets.size() == sources.size();
+      bool pairwise = (request.flags & kShellFofMultiDestFiles) && targets.size() == sources.size();
       bool intoFolder = !pairwise && (sources.size() > 1 || DirectoryExists(targets[0]));
       if (intoFolder && !op.MakeFolders(targets[0])) return kFailed;
       for (size_t i = 0; i < sources.size(); ++i) {
         std::string target = pairwise ? targets[i] : intoFolder ? Join(targets[0], NameOf(sources[i])) : targets[0];
-        if (SameText(target, sources[i]) && request.operation == foMove) continue;  // already there
+        if (SameText(target, sources[i]) && request.operation == kShellFoMove) continue;  // already there
         target = op.FreeName(target);
         if (SameText(target, sources[i])) {  // a copy onto itself would destroy it
           ok = false;
@@ -174,7 +168,7 @@ int Platform::ShellFileOperation(const ShellFileRequest& request, bool& aborted)
           continue;
         }
         bool done;
-        if (request.operation == foMove) {
+        if (request.operation == kShellFoMove) {
           done = MoveFile(sources[i], target) || (op.CopyTree(sources[i], target) && op.DeleteTree(sources[i]));
         } else {
           done = op.CopyTree(sources[i], target);

@@ -101,10 +101,6 @@ std::string EntryName(const WIN32_FIND_DATAW& fd) {
   return name;
 }
 
-std::string WithBackslash(const std::string& path) {
-  return EndsWithDelimiter(path, '\\') ? path : path + "\\";
-}
-
 }  // namespace
 
 std::unique_ptr<FileHandle> Win32Platform::OpenFile(const std::string& path, FileAccess access, FileShare share,
@@ -187,7 +183,7 @@ bool Win32Platform::SetFileAge(const std::string& path, int32_t dosTime) {
 
 bool Win32Platform::ListDirectory(const std::string& folder, std::vector<DirEntry>& entries) {
   entries.clear();
-  std::string dir = WithBackslash(folder);
+  std::string dir = AddBackslash(folder);
   WIN32_FIND_DATAW fd;
   HANDLE h = FindFirstFileW(ToWide(dir + "*.*").c_str(), &fd);
   if (h == INVALID_HANDLE_VALUE) {

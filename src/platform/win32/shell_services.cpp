@@ -4,14 +4,14 @@
 #include <objbase.h>
 #include <shobjidl.h>
 
-#include "platform/platform.h"
+#include "platform/win32/win32_platform.h"
 #include "platform/win32/text.h"
 #include "platform/win32/win32_api.h"
 
 namespace zarn {
 
+namespace win32 {
 namespace {
-using win32::ToWide;
 
 // COM for one call: the program may or may not have initialised it on this thread.
 struct ComScope {
@@ -38,7 +38,7 @@ std::wstring WideList(const std::string& list) {
 }
 }  // namespace
 
-ShellLinkResult Platform::CreateShellLink(const std::string& linkPath, const ShellLinkData& link) {
+ShellLinkResult Win32Platform::CreateShellLink(const std::string& linkPath, const ShellLinkData& link) {
   ComScope com;
   IShellLinkW* shellLink = nullptr;
   if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
@@ -64,7 +64,7 @@ ShellLinkResult Platform::CreateShellLink(const std::string& linkPath, const She
   return SUCCEEDED(saved) ? ShellLinkResult::Saved : ShellLinkResult::NotSaved;
 }
 
-int Platform::ShellFileOperation(const ShellFileRequest& request, bool& aborted) {
+int Win32Platform::ShellFileOperation(const ShellFileRequest& request, bool& aborted) {
   std::wstring from = WideList(request.from), to = WideList(request.to), title = ToWide(request.progressTitle);
   SHFILEOPSTRUCTW op = {};
   op.hwnd = GetActiveWindow();
@@ -74,10 +74,11 @@ int Platform::ShellFileOperation(const ShellFileRequest& request, bool& aborted)
   op.fFlags = request.flags;
   op.fAnyOperationsAborted = FALSE;
   op.hNameMappings = nullptr;
-  op.lpszProgressTitle = (request.flags & FOF_SIMPLEPROGRESS) ? title.c_str() : nullptr;
+  op.lpszProgressTitle = (request.flags & kShellFofSimpleProgress) ? title.c_str() : nullptr;
   int result = SHFileOperationW(&op);
   aborted = op.fAnyOperationsAborted != FALSE;
   return result;
 }
 
+}  // namespace win32
 }  // namespace zarn

@@ -288,4 +288,6 @@ std::unique_ptr<Platform> CreateHostPlatform() { return std::make_unique<win32::
 
 std::string HostUtf8(const std::string& sjis) { return win32::FromWide(win32::ToWide(sjis), win32::kCodePageUtf8); }
 
+const bool kHostRefusesDeviceNames = true;
+
 }  // namespace zarn

@@ -63,6 +63,9 @@ class Win32Platform : public Platform {
 
   std::string SjisToUtf8(const std::string& s) override;
   std::string Utf8ToSjis(const std::string& s) override;
+
+  ShellLinkResult CreateShellLink(const std::string& linkPath, const ShellLinkData& link) override;
+  int ShellFileOperation(const ShellFileRequest& request, bool& aborted) override;
 };
 
 }  // namespace win32

@@ -9,13 +9,10 @@
 
 #include "platform/platform.h"
 #include "runtime/error.h"
-#include "toolkit/form_viewer.h"
+#include "common/form_viewer.h"
 #include "toolkit/forms.h"
 #include "toolkit/headless/headless.h"
 #include "toolkit/pictures.h"
-#ifdef _WIN32
-#include "toolkit/win32/win32_backend.h"
-#endif
 
 namespace zarn {
 namespace {

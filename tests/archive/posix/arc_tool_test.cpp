@@ -11,6 +11,7 @@
 #include <sstream>
 
 #include "archive/archive_support.h"
+#include "support/program_image.h"
 #include "support/posix/tool_fixture.h"
 
 namespace zarn {

@@ -10,7 +10,7 @@
 #include <sstream>
 
 #include "archive/archive_reader.h"
-#include "launcher/program_image.h"
+#include "support/program_image.h"
 #include "platform/posix/emulated_machine.h"
 #include "settings/install_settings.h"
 #include "support/posix/tool_fixture.h"

@@ -9,18 +9,13 @@
 #include <fstream>
 #include <sstream>
 
-#include "image/layered_image_builder.h"
+#include "common/layered_image_writer.h"
 #include "support/posix/tool_fixture.h"
 
 namespace zarn {
 namespace {
 
 namespace fs = std::filesystem;
-using testing::BrimPlan;
-using testing::BrimWriter;
-using testing::FrameSpec;
-using testing::LayerSpec;
-using testing::Plane;
 
 struct Png {
   int width = 0, height = 0, channels = 0;

@@ -2,16 +2,13 @@
 // when every frame it names is a legal picture.
 #include <gtest/gtest.h>
 
-#include "image/layered_image_builder.h"
+#include "common/layered_image_writer.h"
 #include "image/layered_image.h"
 #include "support/posix/memory_limit.h"
 
 namespace zarn {
 namespace {
 
-using testing::BrimPlan;
-using testing::BrimWriter;
-using testing::FrameSpec;
 using testing::WithMemoryLimit;
 
 std::string Read(const std::string& bytes, bool firstFrameOnly) {

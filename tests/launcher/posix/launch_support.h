@@ -11,12 +11,11 @@
 #include <vector>
 
 #include "archive/archive_reader.h"
-#include "image/layered_image_builder.h"
+#include "common/layered_image_writer.h"
 #include "launcher/launcher.h"
 #include "launcher/splash_window.h"
-#include "launcher/program_image.h"
-#include "launcher/resource_writer.h"
-#include "platform/pe_test_image.h"
+#include "support/program_image.h"
+#include "common/resource_writer.h"
 #include "platform/posix/emulated_machine.h"
 #include "platform/posix/machine_fixture.h"
 #include "settings/install_settings.h"

@@ -9,7 +9,7 @@
 #include <cstdlib>
 
 #include "machine_fixture.h"
-#include "platform/pe_test_image.h"
+#include "support/program_image.h"
 #include "platform/posix/ini_text.h"
 #include "runtime/error.h"
 

@@ -10,7 +10,7 @@
 #include <nlohmann/json.hpp>
 #include <sstream>
 
-#include "launcher/program_image.h"
+#include "support/program_image.h"
 #include "runtime/streams.h"
 #include "settings/install_settings.h"
 #include "support/posix/tool_fixture.h"

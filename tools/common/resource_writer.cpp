@@ -1,4 +1,4 @@
-#include "launcher/resource_writer.h"
+#include "common/resource_writer.h"
 
 #include <map>
 #include <vector>

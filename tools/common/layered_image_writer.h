@@ -1,8 +1,8 @@
-// A small layered-picture encoder for tests and the benchmark: writes every version,
-// header size, compression, scrambled and tiled layout from known pixels, so a test can
-// check the reader against the pixels it must give. It lays the bytes out on its own
-// (only the generator is shared with the reader), so a fault in the reader's layout
-// shows up as a mismatch.
+// The writer of layered pictures (.brm) for the tools, the tests and the benchmark: writes
+// every version, header size, compression, scrambled and tiled layout from known pixels,
+// so a test can check the reader against the pixels it must give. It lays the bytes out on
+// its own (only the generator is shared with the reader), so a fault in the reader's
+// layout shows up as a mismatch. medium::WriteBrim is the short form the media builder uses.
 #pragma once
 
 #include <zlib.h>
@@ -19,7 +19,6 @@
 #include "runtime/scramble_random.h"
 
 namespace zarn {
-namespace testing {
 
 // Rows of one plane as a DIB stores them: top row first, each row padded to 4 bytes.
 struct Plane {
@@ -112,6 +111,7 @@ struct BrimPlan {
   std::vector<FrameSpec> frames;
   int32_t frameCountField = INT32_MIN;  // overrides the stored frame count
   std::string headerTail;               // bytes of a header block beyond 40
+  int deflateLevel = 1;                 // zlib level of deflated planes
 };
 
 class BrimWriter {
@@ -121,11 +121,11 @@ class BrimWriter {
     return w.Run();
   }
 
-  static std::string Deflate(const std::string& raw) {
+  static std::string Deflate(const std::string& raw, int level = 1) {
     uLongf n = compressBound(uLong(raw.size()));
     std::string out(n, '\0');
     if (compress2(reinterpret_cast<Bytef*>(&out[0]), &n, reinterpret_cast<const Bytef*>(raw.data()),
-                  uLong(raw.size()), 1) != Z_OK)
+                  uLong(raw.size()), level) != Z_OK)
       throw std::runtime_error("deflate failed");
     out.resize(n);
     return out;
@@ -230,7 +230,7 @@ class BrimWriter {
       colour = l.rawColour ? l.colourBytes : l.jpeg;
     } else {
       colour = l.rawColour ? l.colourBytes : Encode(l.pixels, l.tileRefs);
-      if (rv < 103 || s_.compression == 0) colour = Deflate(colour);
+      if (rv < 103 || s_.compression == 0) colour = Deflate(colour, s_.deflateLevel);
     }
     I32(l.pixelSizeField == INT32_MIN ? int32_t(colour.size()) : l.pixelSizeField);
     out_ += colour;
@@ -240,7 +240,7 @@ class BrimWriter {
       return;
     }
     std::string alpha = l.rawAlpha ? l.alphaBytes : Encode(l.alpha, l.alphaRefs, s_.compression == 2);
-    if (rv < 103 || s_.compression != 1) alpha = Deflate(alpha);
+    if (rv < 103 || s_.compression != 1) alpha = Deflate(alpha, s_.deflateLevel);
     I32(l.alphaSizeField == INT32_MIN ? int32_t(alpha.size()) : l.alphaSizeField);
     out_ += alpha;
   }
@@ -288,5 +288,33 @@ class BrimWriter {
   std::string out_;
 };
 
-}  // namespace testing
+namespace medium {
+
+// A 24-bit picture: rows from the top, pixels as colours (red in the low byte).
+struct Picture {
+  int width = 0, height = 0;
+  std::vector<uint32_t> pixels;
+  Picture(int w, int h, uint32_t fill = 0) : width(w), height(h), pixels(size_t(w) * size_t(h), fill) {}
+  uint32_t& At(int x, int y) { return pixels[size_t(y) * size_t(width) + size_t(x)]; }
+  uint32_t At(int x, int y) const { return pixels[size_t(y) * size_t(width) + size_t(x)]; }
+};
+
+struct Layer {
+  std::string name;
+  Picture picture;
+  int32_t colorKey = -1;  // a raw 24-bit pixel value (blue + green x 256 + red x 65536); -1 none
+  int32_t opacity = 255;
+};
+
+// The picture file: tag "Brim106", a 40-byte header (deflated planes, rows scrambled with
+// `key`), one frame named `frameName` with the layers bottom first, all of one size.
+std::string WriteBrim(const std::string& frameName, const std::vector<Layer>& layers, uint32_t key,
+                      uint32_t backColor = 0);
+
+// The raw pixel value a 24-bit layer stores for a colour.
+inline int32_t RawPixel(uint32_t colour) {
+  return int32_t((colour >> 16 & 0xFF) | (colour & 0xFF00) | (colour & 0xFF) << 16);
+}
+
+}  // namespace medium
 }  // namespace zarn

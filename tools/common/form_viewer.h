@@ -28,6 +28,10 @@ class TFormViewer {
   void Show(TForm& form, int seconds);
 
  private:
+  // The build's backend: headless with a scripted user (kept in `user`) on Linux, real
+  // windows on Windows.
+  static std::unique_ptr<Backend> CreateViewerBackend(std::unique_ptr<TScriptedUser>& user);
+
   std::string png_;
   std::unique_ptr<TScriptedUser> user_;
   std::unique_ptr<Backend> backend_;

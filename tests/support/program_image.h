@@ -1,12 +1,16 @@
-// A small PE image for tests, built byte by byte: one section ".rsrc" at RVA 0x1000 (file
-// offset 0x200) holding the named resource DUMMY of type BINTYPE (kTestArchive) and the
-// numbered resource 101 of type 10 (kTestNumbered).
+// Small Windows program images for tests, the one builder of them. BuildTestPeImage is
+// built byte by byte: one section ".rsrc" at RVA 0x1000 (file offset 0x200) holding the
+// named resource DUMMY of type BINTYPE (kTestArchive) and the numbered resource 101 of
+// type 10 (kTestNumbered). The others derive from it; further resources are written into
+// them by the tools' resource writer.
 #pragma once
 
 #include <cstdint>
 #include <string>
 #include <utility>
 #include <vector>
+
+#include "common/resource_writer.h"
 
 namespace zarn {
 namespace testing {
@@ -79,6 +83,33 @@ inline std::string BuildTestPeImage() {
   Put32(b, sec + 16, static_cast<uint32_t>(r.size()));
   Put32(b, sec + 20, kRaw);
   return b + r;
+}
+
+// The same image with the alignment fields a linker writes, resources kept.
+inline std::string TestProgramWithResources() {
+  std::string b = BuildTestPeImage();
+  const size_t opt = 0x58;
+  Put32(b, opt + 32, 0x1000);  // section alignment
+  Put32(b, opt + 36, 0x200);   // file alignment
+  Put32(b, opt + 56, 0x2000);  // size of image
+  Put32(b, opt + 60, 0x200);   // size of headers
+  return b;
+}
+
+// A program without resources, so a resource can be written into it and an archive
+// appended to it.
+inline std::string TestProgram() {
+  std::string b = TestProgramWithResources();
+  const size_t opt = 0x58;
+  Put32(b, opt + 96 + 16, 0);  // no resource directory
+  Put32(b, opt + 96 + 20, 0);
+  return b;
+}
+
+// A program whose only resource is `name` of `type` (stored in upper case) in language
+// 0x411, holding `data`.
+inline std::string ProgramWithResource(const std::string& type, const std::string& name, const std::string& data) {
+  return AddPeResource(TestProgram(), name, type, data, 0x411);
 }
 
 }  // namespace testing

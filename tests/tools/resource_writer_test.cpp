@@ -2,10 +2,9 @@
 // resource the image had survives, and images that cannot take one are refused.
 #include <gtest/gtest.h>
 
-#include "launcher/program_image.h"
-#include "launcher/resource_writer.h"
+#include "support/program_image.h"
+#include "common/resource_writer.h"
 #include "platform/pe_resources.h"
-#include "platform/pe_test_image.h"
 #include "runtime/error.h"
 
 namespace zarn {
