@@ -2,7 +2,7 @@
 // what the pages pass to the install job (read back from what it installed), the abort
 // button and the error report on the copy page, and the modal result the window closes
 // with. What the job does with its input is tested on the job itself.
-#include "wizard/wizard_support.h"
+#include "wizard/job_support.h"
 
 
 namespace zarn {
@@ -10,15 +10,6 @@ namespace testing {
 namespace {
 
 using WizardInstall = WizardFixture;
-
-// Members of an ordinary game: data for the data file, a separate file of its own.
-std::vector<MemberSpec> GameMembers() {
-  return {{"zarn.zpb", "project 1"},
-          {"data\\scenario.txt", "シナリオ"},
-          {"data\\cg01.brm", std::string(4000, 'c')},
-          {"install.dat", "not a record", kOldDate, true},
-          {"manual\\説明.txt", "separate file", kOldDate, true}};
-}
 
 TEST_F(WizardInstall, EveryPageInOrderInstallsThisDisc) {
   settings.HelloText = "ようこそ、物語の世界へ";
@@ -210,48 +201,12 @@ TEST_F(WizardInstall, ASeparateFileWithAWrongChecksumIsNotWritten) {
 
 // An installation that is nothing but a setup program with the game in its appended
 // archive: the folder page takes it as the title's, and the job updates it.
-class WizardBundleUpdate : public WizardFixture {
+class WizardBundleUpdate : public BundleFixture {
  protected:
-  std::string bundle, update;
-
-  void SetUp() override {
-    WizardFixture::SetUp();
-    bundle = dest + "install.exe";
-    update = machine.Scratch() + "update\\";
-    TZarnInstallSet installed = BaseSettings();
-    TMemoryStream record;
-    installed.SaveToStream(record);
-    std::vector<MemberSpec> old = {{"install.dat", record.ToString(), kOldDate, true},
-                                   {"zarn.zpb", "project 1"},
-                                   {"data\\a.txt", "a1"},
-                                   {"data\\keep.txt", "kept"}};
-    BuildArchive(machine.Scratch() + "old.pak", old);
-    Put(bundle, "MZ program image");
-    AppendArchive(p, bundle, machine.Scratch() + "old.pak");
-  }
-
-  void WriteUpdate(std::vector<MemberSpec> members) {
-    TZarnInstallSet u = BaseSettings();
-    u.UpdateMode = true;
-    u.DiscFiles.Clear();
-    TMemoryStream record;
-    u.SaveToStream(record);
-    members.push_back({"install.dat", record.ToString(), kNewDate, true});
-    WriteMedium(update, u, members, {});
-  }
-
   void ScriptUpToTheJob() {
     user.Type("EditDir", WithoutBackslash(dest));
     user.Click("btnNext");  // seldir: the bundle holds our title
     user.Click("btnNext");  // confirm
-  }
-
-  std::string ProgramImage() {
-    std::string all = Get(bundle);
-    int64_t start = 0;
-    for (int i = 0; i < 4; ++i) start |= int64_t(static_cast<uint8_t>(all[all.size() - 6 + i])) << (8 * i);
-    EXPECT_EQ(all.substr(all.size() - 2), "zr");
-    return all.substr(0, static_cast<size_t>(start));
   }
 };
 

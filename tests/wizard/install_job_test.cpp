@@ -10,15 +10,6 @@ namespace {
 
 using InstallJob = JobFixture;
 
-// Members of an ordinary game: data for the data file, separate files of its own.
-std::vector<MemberSpec> GameMembers() {
-  return {{"zarn.zpb", "project 1"},
-          {"data\\scenario.txt", "シナリオ"},
-          {"data\\cg01.brm", std::string(4000, 'c')},
-          {"install.dat", "not a record", kOldDate, true},
-          {"manual\\説明.txt", "separate file", kOldDate, true}};
-}
-
 // Twelve data members, so the build and the verification report at their tenth item.
 std::vector<MemberSpec> ManyMembers() {
   std::vector<MemberSpec> members;
@@ -414,48 +405,12 @@ TEST_F(InstallJob, UpdatesOfAFolderInstallationKeepTheOriginalProjectOnce) {
 
 // ---- a setup program carrying the game in its appended archive, updated
 
-class InstallJobBundle : public JobFixture {
+class InstallJobBundle : public BundleFixture {
  protected:
-  std::string bundle, update;
-
-  void SetUp() override {
-    JobFixture::SetUp();
-    bundle = dest + "install.exe";
-    update = machine.Scratch() + "update\\";
-    TZarnInstallSet installed = BaseSettings();
-    TMemoryStream record;
-    installed.SaveToStream(record);
-    std::vector<MemberSpec> old = {{"install.dat", record.ToString(), kOldDate, true},
-                                   {"zarn.zpb", "project 1"},
-                                   {"data\\a.txt", "a1"},
-                                   {"data\\keep.txt", "kept"}};
-    BuildArchive(machine.Scratch() + "old.pak", old);
-    Put(bundle, "MZ program image");
-    AppendArchive(p, bundle, machine.Scratch() + "old.pak");
-  }
-
-  void WriteUpdate(std::vector<MemberSpec> members) {
-    TZarnInstallSet u = BaseSettings();
-    u.UpdateMode = true;
-    u.DiscFiles.Clear();
-    TMemoryStream record;
-    u.SaveToStream(record);
-    members.push_back({"install.dat", record.ToString(), kNewDate, true});
-    WriteMedium(update, u, members, {});
-  }
-
   bool RunUpdate() {
     TInstallInput in = Input();
     in.source = update;
     return Install(in);
-  }
-
-  std::string ProgramImage() {
-    std::string all = Get(bundle);
-    int64_t start = 0;
-    for (int i = 0; i < 4; ++i) start |= int64_t(static_cast<uint8_t>(all[all.size() - 6 + i])) << (8 * i);
-    EXPECT_EQ(all.substr(all.size() - 2), "zr");
-    return all.substr(0, static_cast<size_t>(start));
   }
 };
 

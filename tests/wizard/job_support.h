@@ -137,8 +137,74 @@ class JobFixture : public WizardFixture {
     return true;
   }
 
+  // The title's save folder in the user's local application data, made on demand; ""
+  // when this machine lists no per-user folders.
+  std::string UserSaveFolder() {
+    std::string local;
+    if (!p.SpecialFolder(csidlLocalAppData, local)) return std::string();
+    std::string folder = AddBackslash(local) + CleanFolderName(title) + "\\";
+    MakeFolders(folder);
+    TStringList found;
+    UserAppDataDirs(p, title, found);
+    for (const std::string& f : found)
+      if (SameText(AddBackslash(f), folder)) return folder;
+    RemoveFolderTree(folder);
+    return std::string();
+  }
+
   // A fresh view for the next job of the same test.
   void NextRun() { view = RecordingView(); }
+};
+
+// Members of an ordinary game: data for the data file, separate files of its own.
+inline std::vector<MemberSpec> GameMembers() {
+  return {{"zarn.zpb", "project 1"},
+          {"data\\scenario.txt", "シナリオ"},
+          {"data\\cg01.brm", std::string(4000, 'c')},
+          {"install.dat", "not a record", kOldDate, true},
+          {"manual\\説明.txt", "separate file", kOldDate, true}};
+}
+
+// An installation that is nothing but a setup program with the game in its appended
+// archive, and an update medium with newer members.
+class BundleFixture : public JobFixture {
+ protected:
+  std::string bundle, update;
+
+  void SetUp() override {
+    JobFixture::SetUp();
+    bundle = dest + "install.exe";
+    update = machine.Scratch() + "update\\";
+    TZarnInstallSet installed = BaseSettings();
+    TMemoryStream record;
+    installed.SaveToStream(record);
+    std::vector<MemberSpec> old = {{"install.dat", record.ToString(), kOldDate, true},
+                                   {"zarn.zpb", "project 1"},
+                                   {"data\\a.txt", "a1"},
+                                   {"data\\keep.txt", "kept"}};
+    BuildArchive(machine.Scratch() + "old.pak", old);
+    Put(bundle, "MZ program image");
+    AppendArchive(p, bundle, machine.Scratch() + "old.pak");
+  }
+
+  void WriteUpdate(std::vector<MemberSpec> members) {
+    TZarnInstallSet u = BaseSettings();
+    u.UpdateMode = true;
+    u.DiscFiles.Clear();
+    TMemoryStream record;
+    u.SaveToStream(record);
+    members.push_back({"install.dat", record.ToString(), kNewDate, true});
+    WriteMedium(update, u, members, {});
+  }
+
+  // The program part of the bundle, before its appended archive.
+  std::string ProgramImage() {
+    std::string all = Get(bundle);
+    int64_t start = 0;
+    for (int i = 0; i < 4; ++i) start |= int64_t(static_cast<uint8_t>(all[all.size() - 6 + i])) << (8 * i);
+    EXPECT_EQ(all.substr(all.size() - 2), "zr");
+    return all.substr(0, static_cast<size_t>(start));
+  }
 };
 
 }  // namespace testing

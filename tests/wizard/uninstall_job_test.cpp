@@ -22,21 +22,6 @@ class UninstallJob : public JobFixture {
     NextRun();
   }
 
-  // The title's save folder in the user's local application data, made on demand; ""
-  // when this machine lists no per-user folders.
-  std::string UserSaveFolder() {
-    std::string local;
-    if (!p.SpecialFolder(csidlLocalAppData, local)) return std::string();
-    std::string folder = AddBackslash(local) + CleanFolderName(title) + "\\";
-    MakeFolders(folder);
-    TStringList found;
-    UserAppDataDirs(p, title, found);
-    for (const std::string& f : found)
-      if (SameText(AddBackslash(f), folder)) return folder;
-    RemoveFolderTree(folder);
-    return std::string();
-  }
-
   void ExpectGameRemoved() {
     for (const char* name : {"game.exe", "install.exe", "bin\\tool.exe", "bin\\deep\\lib.dll", "game.dat", "game.ext",
                              "install.dat", "game.ini"})
