@@ -321,15 +321,13 @@ bool TInstallJob::ChangeDisc(int disc) {
     }
   }
   main_.Open(source_ + "game.dat");
+  // The next disc's record and archive are as untrusted as the first disc's: their names
+  // are checked before anything of this disc is installed.
+  CheckSettingsNames();
   return true;
 }
 
 bool TInstallJob::CopyPlainFiles() {
-  // A later disc brings its own list: its names are checked before its first file.
-  std::string linkFree;
-  for (const std::string& name : settings_.DiscFiles)
-    if (!name.empty()) CheckDestinationName(name, &linkFree);
-
   // The listing gives each file's size (for the progress) and attributes with its name.
   const std::string source = AddBackslash(source_);
   std::vector<SourceFile> files, chosen;
@@ -344,7 +342,7 @@ bool TInstallJob::CopyPlainFiles() {
     chosen.push_back(std::move(file));
   }
 
-  linkFree.clear();
+  std::string linkFree;
   for (const SourceFile& file : chosen) CheckDestinationName(file.relative, &linkFree);
 
   std::string madeFolder;  // the folder the previous file went to, known to be there

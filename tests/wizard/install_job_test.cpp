@@ -347,6 +347,44 @@ TEST_F(InstallJobDiscs, AbandoningThePromptKeepsWhatWasThereBefore) {
   EXPECT_FALSE(p.DirectoryExists(dest + "bin"));
 }
 
+// The next disc's record is as untrusted as the first: a name in it that leaves the
+// destination stops the job before anything of that disc is installed or opened.
+TEST_F(InstallJobDiscs, TheNextDiscsRecordIsCheckedAsTheFirstIs) {
+  struct Case {
+    const char* name;
+    std::function<void(TZarnInstallSet&)> spoil;
+  } cases[] = {
+      {"its readme",
+       [](TZarnInstallSet& s) {
+         s.ReadmeFile = "..\\..\\outside.exe";
+         s.OpenReadme = true;
+       }},
+      {"its program", [](TZarnInstallSet& s) { s.ProgramFile = "C:\\Windows\\notepad.exe"; }},
+  };
+  int n = 0;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    dest = machine.Scratch() + Format("games%d\\物語\\", n++);
+    archive.reset();
+    RemoveFolderTree(medium);
+    WriteDiscs();
+    TZarnInstallSet second;
+    second.LoadFromFile(p, disc2 + "install.dat");
+    c.spoil(second);
+    second.SaveToFile(p, disc2 + "install.dat");
+    NextRun();
+    InsertAt(1);
+    view.answers = {mrOk};
+    EXPECT_FALSE(Install(AllDiscs()));
+    EXPECT_NE(error.find("ファイル名が正しくありません"), std::string::npos) << p.SjisToUtf8(error);
+    EXPECT_FALSE(view.finished);
+    EXPECT_TRUE(shell.Opened().empty());
+    EXPECT_FALSE(Exists(dest + "bonus.txt"));
+    EXPECT_FALSE(Exists(dest + "install.dat"));
+    EXPECT_EQ(RegValue("InstallPath"), "<none>");
+  }
+}
+
 // ---- a folder installation reinstalled and updated
 
 TEST_F(InstallJob, AReinstallRebuildsTheDataFileFromScratch) {
