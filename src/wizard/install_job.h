@@ -10,7 +10,7 @@
 //
 // The job ends in one of these ways (what the view is told):
 //   finished                         Finished
-//   abort confirmed                  nothing more: the view asked for it
+//   abort confirmed by the user      nothing more (the view reported AbortRequested)
 //   disc abandoned                   EndWith(Abort)
 //   destination folder not creatable  a warning, EndWith(OK)
 //   verification failed              a warning, EndWith(Abort)
