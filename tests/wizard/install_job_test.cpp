@@ -225,6 +225,7 @@ class InstallJobDiscs : public JobFixture {
   // Two discs, the program and one data member on the first; the second brings a data
   // member, a plain file and a movie.
   void WriteDiscs() {
+    settings = BaseSettings();
     settings.SetDiscCount(2);
     settings.DiscFiles.Clear();
     settings.DiscFiles.Add("game.exe");
@@ -275,26 +276,17 @@ TEST_F(InstallJobDiscs, ThePromptAnsweredOrRefused) {
       {"the disc at the second OK, a No between", {mrOk, mrAbort, mrNo, mrOk}, 2,
        {kDisc2, kDisc2, kStop, kDisc2}, true},
   };
-  WriteDiscs();
   TZarnInstallSet foreign = BaseSettings();
   foreign.Title = "別のゲーム";
   foreign.DiscIndex = 1;
-  const std::string mediumBackup = machine.Scratch() + "disc1\\";
-  MakeFolders(mediumBackup);
-  for (const char* name : {"install.dat", "game.dat", "game.exe"})
-    ASSERT_TRUE(p.CopyFile(medium + name, mediumBackup + name, false));
-  MakeFolders(mediumBackup + "bin\\");
-  ASSERT_TRUE(p.CopyFile(medium + "bin\\tool.exe", mediumBackup + "bin\\tool.exe", false));
   int n = 0;
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     dest = machine.Scratch() + Format("games%d\\物語\\", n++);
-    NextRun();
     archive.reset();  // the last run's medium is closed before it is written again
     RemoveFolderTree(medium);
-    MakeFolders(medium + "bin\\");
-    for (const char* name : {"install.dat", "game.dat", "game.exe", "bin\\tool.exe"})
-      ASSERT_TRUE(p.CopyFile(mediumBackup + name, medium + name, false));
+    WriteDiscs();
+    NextRun();
     view.answers.assign(c.answers.begin(), c.answers.end());
     if (c.insertAt > 0) InsertAt(c.insertAt);
     if (c.insertAt < 0)
