@@ -13,9 +13,12 @@
 #include "settings/install_settings.h"
 #include "settings/ownership.h"
 #include "settings/paths.h"
-#include "wizard/wizard_window.h"
+#include "toolkit/forms.h"
 #include "wizard/job_files.h"
+#include "wizard/job_view.h"
 #include "wizard/programs_entry.h"
+#include "wizard/run_context.h"
+#include "wizard/shell_link.h"
 
 namespace zarn {
 
@@ -61,18 +64,27 @@ void ListSourceFiles(Platform& platform, const std::string& folder, size_t base,
 
 }  // namespace
 
-TInstallJob::TInstallJob(TFormType& form)
-    : form_(form),
-      platform_(form.Run().platform),
-      settings_(form.Run().settings),
-      dest_(form.DestDir()),
-      source_(form.SourceFolder()) {}
+TInstallJob::TInstallJob(TRunContext& run, const TInstallInput& input, TJobView& view)
+    : platform_(run.platform),
+      app_(run.app),
+      settings_(run.settings),
+      ownMain_(run.archive ? nullptr : std::make_unique<TVrFileCollection>(run.platform)),
+      main_(run.archive ? *run.archive : *ownMain_),
+      input_(input),
+      view_(view),
+      dest_(input.dest),
+      source_(input.source) {}
 
 TInstallJob::~TInstallJob() { CleanUp(); }
 
-bool TInstallJob::Aborted() const { return form_.ModalResult() == mrAbort; }
+bool TInstallJob::Aborted() const { return endedWith_ == mrAbort || view_.AbortRequested(); }
 
-void TInstallJob::ShowProgress() { form_.Progress.SetPosition(ClampInt(form_.ProgressTotal / 10)); }
+void TInstallJob::EndWith(int modalResult) {
+  endedWith_ = modalResult;
+  view_.EndWith(modalResult);
+}
+
+void TInstallJob::ShowProgress() { view_.ShowProgress(ClampInt(progressTotal_ / 10)); }
 
 void TInstallJob::CleanUp() {
   data_.reset();
@@ -85,19 +97,19 @@ void TInstallJob::CleanUp() {
 // ---- progress
 
 void TInstallJob::OnBuildProgress(TVrFileCollection&, TVrFile*, int64_t bytes, int index, int count, bool& cancel) {
-  form_.ProgressTotal += bytes;
+  progressTotal_ += bytes;
   if (index % 10 != 9 && bytes <= 3145728) return;
   ShowProgress();
-  form_.LabelCopy.SetCaption(Format("データファイルを構築中(%d/%d)...", index + 1, count));
-  form_.App().ProcessMessages();
+  view_.ShowStatus(Format("データファイルを構築中(%d/%d)...", index + 1, count));
+  view_.ProcessMessages();
   if (Aborted()) cancel = true;
 }
 
 void TInstallJob::OnVerifyProgress(TVrFileCollection&, TVrFile*, int64_t, int index, int count, bool& cancel) {
-  form_.Progress.SetRange(0, std::max(count - 1, 0));
-  form_.Progress.SetPosition(index);
-  form_.LabelCopy.SetCaption(Format("データファイルを調べています(%d/%d)...", index + 1, count));
-  form_.App().ProcessMessages();
+  view_.ShowProgressRange(std::max(count - 1, 0));
+  view_.ShowProgress(index);
+  view_.ShowStatus(Format("データファイルを調べています(%d/%d)...", index + 1, count));
+  view_.ProcessMessages();
   if (Aborted()) cancel = true;
 }
 
@@ -109,11 +121,7 @@ void TInstallJob::Execute() {
 }
 
 bool TInstallJob::Run() {
-  TApplication& app = form_.App();
-  form_.btnBack.Hide();
-  form_.btnNext.Hide();
-  form_.SetCaption("ファイルコピー");
-  app.ProcessMessages();
+  view_.ProcessMessages();
   // Every name and path of the medium is checked before the first file changes.
   CheckSettingsNames();
 
@@ -126,15 +134,15 @@ bool TInstallJob::Run() {
   const bool bundle = !bundlePath_.empty();
   destExisted_ = platform_.DirectoryExists(dest_);
 
-  form_.ProgressTotal = 0;
-  form_.Progress.SetRange(0, ClampInt(form_.NeededBytes / 10));
-  form_.Progress.SetPosition(0);
+  progressTotal_ = 0;
+  view_.ShowProgressRange(ClampInt(input_.neededBytes / 10));
+  view_.ShowProgress(0);
 
   if (!settings_.UpdateMode) DeleteOldDataFile();
   const bool dataFileExisted = settings_.UpdateMode && !bundle && platform_.FileExists(dest_ + "game.dat");
 
   // The data file is built when the data component is chosen, and updated in an update.
-  if (form_.CheckData.Checked() || settings_.UpdateMode) {
+  if (input_.data || settings_.UpdateMode) {
     data_ = std::make_unique<TVrFileCollection>(platform_);
     if (bundle)
       data_->Open(workFolder_);
@@ -153,7 +161,7 @@ bool TInstallJob::Run() {
 
   // A record without a disc count still describes the one disc it came with.
   for (int disc = 0; disc < std::max<int32_t>(settings_.DiscCount, 1); ++disc) {
-    if (!form_.RadioDiskAll.Checked() && disc != settings_.DiscIndex) continue;
+    if (!input_.allDiscs && disc != settings_.DiscIndex) continue;
     if (disc != settings_.DiscIndex && !ChangeDisc(disc)) return false;
     if (!settings_.FilesInArchive && !CopyPlainFiles()) return false;
     if (data_ && !BuildDataFile()) return false;
@@ -167,13 +175,13 @@ bool TInstallJob::Run() {
     data_->OnProgress = [this](TVrFileCollection& c, TVrFile* e, int64_t b, int i, int n, bool& cancel) {
       OnVerifyProgress(c, e, b, i, n, cancel);
     };
-    form_.LabelCopyCap.SetCaption("データファイルをチェックしています");
+    view_.ShowHeading("データファイルをチェックしています");
     if (!data_->Verify()) {
-      app.MessageDlg(
+      view_.Ask(
           "ファイルの内容が正しくありません\r\nインストールしなおしてください\r\n何度も失敗する場合は、スキャンディスクを実行して\r\n"
           "ハードディスクに異常がないか調べてください",
           mtWarning, mbOK);
-      form_.SetModalResult(mrAbort);
+      EndWith(mrAbort);
       return false;
     }
     if (Aborted()) return false;
@@ -187,10 +195,10 @@ bool TInstallJob::Run() {
 
   if (!settings_.ReadmeFile.empty() && settings_.OpenReadme) {
     platform_.ShellExecute("open", dest_ + settings_.ReadmeFile, "", dest_, 1);
-    form_.Pause(1000);
-    form_.BringToFront();
+    view_.Pause(1000);
+    view_.BringToFront();
   }
-  form_.ShowPage(TFormType::pgExit);
+  view_.Finished("");
   return true;
 }
 
@@ -234,10 +242,9 @@ void TInstallJob::CheckSettingsNames() {
   std::string linkFree;
   for (const std::string& name : settings_.DiscFiles)
     if (!name.empty()) CheckDestinationName(name, &linkFree);
-  TVrFileCollection& main = form_.MainArchive();
-  for (int i = 0; i < main.Count(); ++i) {
-    TVrFile& m = *main.Files(i);
-    if (&m != main.EndMarker() && m.Separate && m.Name() != "install.dat") CheckDestinationName(m.Name());
+  for (int i = 0; i < main_.Count(); ++i) {
+    TVrFile& m = *main_.Files(i);
+    if (&m != main_.EndMarker() && m.Separate && m.Name() != "install.dat") CheckDestinationName(m.Name());
   }
   // The files the job writes itself are replaced, never written through a link; a link
   // among the folders on the way to them is refused here, before anything changes.
@@ -284,14 +291,12 @@ void TInstallJob::DeleteOldDataFile() {
 }
 
 bool TInstallJob::ChangeDisc(int disc) {
-  TApplication& app = form_.App();
-  TVrFileCollection& main = form_.MainArchive();
-  main.Open("");
+  main_.Open("");
   while (settings_.DiscIndex != disc) {
-    int answer = app.MessageDlg(Format("ディスク%dを入れてからOKをクリックしてください", disc + 1), mtInformation,
+    int answer = view_.Ask(Format("ディスク%dを入れてからOKをクリックしてください", disc + 1), mtInformation,
                                 mbOK | mbAbort);
     if (answer == mrOk) {
-      form_.Pause(500);
+      view_.Pause(500);
       std::string path = source_ + "install.dat";
       if (!platform_.FileExists(path)) continue;
       TZarnInstallSet inserted;
@@ -310,22 +315,19 @@ bool TInstallJob::ChangeDisc(int disc) {
       settings_.InstalledFiles = installed;
       for (const std::string& name : discList) settings_.AddInstalledFile(name);
       settings_.DataInstalled = settings_.DataInstalled || dataInstalled;
-    } else if (app.MessageDlg("インストールを中断しますか？", mtConfirmation, mbYesNo) == mrYes) {
-      form_.SetModalResult(mrAbort);
+    } else if (view_.Ask("インストールを中断しますか？", mtConfirmation, mbYesNo) == mrYes) {
+      EndWith(mrAbort);
       return false;
     }
   }
-  main.Open(source_ + "game.dat");
+  main_.Open(source_ + "game.dat");
+  // The next disc's record and archive are as untrusted as the first disc's: their names
+  // are checked before anything of this disc is installed.
+  CheckSettingsNames();
   return true;
 }
 
 bool TInstallJob::CopyPlainFiles() {
-  TApplication& app = form_.App();
-  // A later disc brings its own list: its names are checked before its first file.
-  std::string linkFree;
-  for (const std::string& name : settings_.DiscFiles)
-    if (!name.empty()) CheckDestinationName(name, &linkFree);
-
   // The listing gives each file's size (for the progress) and attributes with its name.
   const std::string source = AddBackslash(source_);
   std::vector<SourceFile> files, chosen;
@@ -334,23 +336,23 @@ bool TInstallJob::CopyPlainFiles() {
     const std::string& relative = file.relative;
     if (relative.empty() || !settings_.IsDiscFile(relative)) continue;
     if (!settings_.UpdateMode) {
-      if (InList(kSoundExtensions, relative) && !form_.CheckSound.Checked()) continue;
-      if (InList(kMovieExtensions, relative) && !form_.CheckMovie.Checked()) continue;
+      if (InList(kSoundExtensions, relative) && !input_.sound) continue;
+      if (InList(kMovieExtensions, relative) && !input_.movie) continue;
     }
     chosen.push_back(std::move(file));
   }
 
-  linkFree.clear();
+  std::string linkFree;
   for (const SourceFile& file : chosen) CheckDestinationName(file.relative, &linkFree);
 
   std::string madeFolder;  // the folder the previous file went to, known to be there
   for (const SourceFile& file : chosen) {
     const std::string& relative = file.relative;
     std::string from = source + relative;
-    form_.ProgressTotal += std::max<int64_t>(file.size, 0);
+    progressTotal_ += std::max<int64_t>(file.size, 0);
     ShowProgress();
-    form_.LabelCopy.SetCaption(Format("%s をコピー中...", ExtractFileName(relative)));
-    app.ProcessMessages();
+    view_.ShowStatus(Format("%s をコピー中...", ExtractFileName(relative)));
+    view_.ProcessMessages();
     if (Aborted()) return false;
 
     std::string target = dest_ + relative;
@@ -358,8 +360,8 @@ bool TInstallJob::CopyPlainFiles() {
     if (folder != madeFolder) {
       NoteNewFolders(folder);
       if (!ForceDirectories(platform_, folder)) {
-        app.MessageDlg("ディレクトリを作成できませんでした", mtWarning, mbOK);
-        form_.SetModalResult(mrOk);
+        view_.Ask("ディレクトリを作成できませんでした", mtWarning, mbOK);
+        EndWith(mrOk);
         return false;
       }
       madeFolder = folder;
@@ -382,20 +384,18 @@ bool TInstallJob::CopyPlainFiles() {
 }
 
 bool TInstallJob::BuildDataFile() {
-  TApplication& app = form_.App();
-  TVrFileCollection& main = form_.MainArchive();
   if (!ForceDirectories(platform_, dest_)) {
-    app.MessageDlg("ディレクトリを作成できませんでした", mtWarning, mbOK);
-    form_.SetModalResult(mrOk);
+    view_.Ask("ディレクトリを作成できませんでした", mtWarning, mbOK);
+    EndWith(mrOk);
     return false;
   }
   if (!bundlePath_.empty()) {
-    TakeBundleMembers(main, true);
-  } else if (data_->MergeFrom(main)) {
+    TakeBundleMembers(main_, true);
+  } else if (data_->MergeFrom(main_)) {
     settings_.AddInstalledFile("game.ext");
   }
   if (Aborted()) return false;
-  if (form_.CheckData.Checked() && !settings_.UpdateMode) settings_.DataInstalled = true;
+  if (input_.data && !settings_.UpdateMode) settings_.DataInstalled = true;
   return true;
 }
 
@@ -403,7 +403,6 @@ bool TInstallJob::BuildDataFile() {
 // packed: all but the end marker and the separate files, where `newerOnly` only those
 // the data file lacks or holds in an older version; else only those it lacks.
 void TInstallJob::TakeBundleMembers(TVrFileCollection& from, bool newerOnly) {
-  TApplication& app = form_.App();
   for (int i = 0; i < from.Count(); ++i) {
     TVrFile& m = *from.Files(i);
     if (&m == from.EndMarker() || IsEndMarker(m)) continue;
@@ -412,8 +411,8 @@ void TInstallJob::TakeBundleMembers(TVrFileCollection& from, bool newerOnly) {
     int k = data_->IndexOf(name);
     if (k >= 0 && (!newerOnly || data_->Files(k)->FileDate >= m.FileDate)) continue;
 
-    form_.LabelCopy.SetCaption(Format("%s を展開中...", ExtractFileName(name)));
-    app.ProcessMessages();
+    view_.ShowStatus(Format("%s を展開中...", ExtractFileName(name)));
+    view_.ProcessMessages();
     // A superseded member ("/" + name) has no file name of its own: it is packed from
     // memory. Every other member becomes a file below the work folder.
     bool superseded = !name.empty() && name[0] == '/';
@@ -443,8 +442,7 @@ void TInstallJob::CarryOverBundleMembers() {
 }
 
 void TInstallJob::WriteSeparateFiles() {
-  TApplication& app = form_.App();
-  TVrFileCollection& main = form_.MainArchive();
+  TVrFileCollection& main = main_;
   std::string bundleName = bundlePath_.empty() ? std::string() : ExtractFileName(bundlePath_);
   for (int i = 0; i < main.Count(); ++i) {
     TVrFile& m = *main.Files(i);
@@ -460,8 +458,8 @@ void TInstallJob::WriteSeparateFiles() {
       settings_.AddInstalledFile(name);  // what is there is as new: keep it
       continue;
     }
-    form_.LabelCopy.SetCaption(Format("%s をコピー中...", ExtractFileName(name)));
-    app.ProcessMessages();
+    view_.ShowStatus(Format("%s をコピー中...", ExtractFileName(name)));
+    view_.ProcessMessages();
 
     ForceDirectories(platform_, dest_);
     target = PrepareMemberTarget(platform_, dest_, name);
@@ -499,8 +497,7 @@ void TInstallJob::WriteSeparateFiles() {
 }
 
 bool TInstallJob::BuildNewBundle() {
-  TApplication& app = form_.App();
-  TVrFileCollection& main = form_.MainArchive();
+  TVrFileCollection& main = main_;
   std::string name = ExtractFileName(bundlePath_);
   std::string program = workFolder_ + "~" + name;
 
@@ -521,7 +518,7 @@ bool TInstallJob::BuildNewBundle() {
     if (start > 0) CopyStream(out, in, start);
   }
 
-  data_->OnError = [&app](const std::string& message) { app.MessageDlg(message, mtError, mbOK); };
+  data_->OnError = [this](const std::string& message) { view_.Ask(message, mtError, mbOK); };
   {
     TQxBigFileStream package(platform_, workFolder_ + kPackageName, fmCreate);
     if (!data_->WriteArchive(package)) return false;  // the user stopped the packing
@@ -549,7 +546,6 @@ void TInstallJob::RecordDataFileParts() {
 }
 
 void TInstallJob::RecordInstallation() {
-  TApplication& app = form_.App();
   settings_.Installed = true;
   settings_.AddInstalledFile("install.dat");
   std::string record = dest_ + "install.dat";
@@ -562,23 +558,22 @@ void TInstallJob::RecordInstallation() {
     settings_.SaveToFile(platform_, record);
   }
   if (!settings_.UpdateMode) {
-    form_.LabelCopyCap.SetCaption("ショートカットを作成しています");
-    form_.LabelCopy.Hide();
-    form_.Progress.Hide();
-    app.ProcessMessages();
+    view_.ShowHeading("ショートカットを作成しています");
+    view_.HideProgress();
+    view_.ProcessMessages();
     MakeShortcuts();
-    form_.Pause(2000);
-    form_.BringToFront();
+    view_.Pause(2000);
+    view_.BringToFront();
   }
   settings_.WriteRegString(platform_, "InstallPath", dest_);
   WriteProgramsEntry(platform_, settings_, dest_);
-  form_.LabelCopyCap.SetCaption("レジストリを更新しています");
-  app.ProcessMessages();
-  form_.Pause(1000);
+  view_.ShowHeading("レジストリを更新しています");
+  view_.ProcessMessages();
+  view_.Pause(1000);
 }
 
 void TInstallJob::MakeShortcuts() {
-  TApplication& app = form_.App();
+  TApplication& app = app_;
   TShellLinkType type = platform_.Version().platformId == 2 ? lnkCommonPrograms : lnkPrograms;
   // The group and the shortcuts are named after the title as Windows can write it; the
   // descriptions keep the title as it is.

@@ -8,14 +8,16 @@
 // archive of the same title is a bundle update: the new program file is built with its
 // new archive in a work folder of the temporary folder and then copied over the old one.
 //
-// The job ends in one of these ways:
-//   finished                         exit page, modal result unchanged
-//   abort confirmed / disc abandoned  modal result Abort (3), the window closes
-//   destination folder not creatable  modal result OK (1), the window closes
-//   verification failed              message, modal result Abort (3)
-//   an error raised                  the error report shows it; the window stays on the
-//                                    copy page with only its abort button
-// Whichever way, the work folder is gone when Execute returns.
+// The job ends in one of these ways (what the view is told):
+//   finished                         Finished
+//   abort confirmed by the user      nothing more (the view reported AbortRequested)
+//   disc abandoned                   EndWith(Abort)
+//   destination folder not creatable  a warning, EndWith(OK)
+//   verification failed              a warning, EndWith(Abort)
+//   an error raised                  the error leaves Execute; the wizard's error report
+//                                    shows it and the window stays on the copy page
+// A run stopped by the user or failing the check takes back the files it made; whichever
+// way it ends, the work folder is gone when Execute returns.
 #pragma once
 
 #include <cstdint>
@@ -26,14 +28,29 @@
 namespace zarn {
 
 class Platform;
-class TFormType;
+class TApplication;
+class TJobView;
 class TVrFile;
 class TVrFileCollection;
 class TZarnInstallSet;
+struct TRunContext;
+
+// What the user chose to install.
+struct TInstallInput {
+  std::string source;        // the medium's folder, with a trailing backslash
+  std::string dest;          // the destination, with a trailing backslash
+  bool allDiscs = false;     // every disc of the set, else only the one inserted
+  bool data = false;         // the data component (the program is always installed)
+  bool sound = false;
+  bool movie = false;
+  int64_t neededBytes = 0;   // bytes of the chosen components: the length of the progress
+};
 
 class TInstallJob {
  public:
-  explicit TInstallJob(TFormType& form);
+  // The run's platform, application (for the shell), settings record and medium archive
+  // (none: an empty one); the run must outlive the job.
+  TInstallJob(TRunContext& run, const TInstallInput& input, TJobView& view);
   ~TInstallJob();
   TInstallJob(const TInstallJob&) = delete;
   TInstallJob& operator=(const TInstallJob&) = delete;
@@ -48,9 +65,9 @@ class TInstallJob {
 
  private:
   bool Aborted() const;
+  void EndWith(int modalResult);
   void ShowProgress();
-  // The steps, each false when the job has ended.
-  // The job's steps; false when it ended before the exit page.
+  // The job's steps; false when it ended before finishing.
   bool Run();
   // Deletes the files this run created that were not there before it began, and the
   // destination folder when this run made it and it is left empty.
@@ -76,11 +93,17 @@ class TInstallJob {
   void MakeShortcuts();
   void CleanUp();
 
-  TFormType& form_;
   Platform& platform_;
+  TApplication& app_;
   TZarnInstallSet& settings_;
+  std::unique_ptr<TVrFileCollection> ownMain_;  // the medium's archive when the run has none
+  TVrFileCollection& main_;
+  TInstallInput input_;
+  TJobView& view_;
   std::string dest_;
   std::string source_;
+  int64_t progressTotal_ = 0;  // bytes done
+  int endedWith_ = 0;          // the modal result the job ended with, 0 while it runs
   std::unique_ptr<TVrFileCollection> data_;
   std::string workFolder_;
   std::string bundlePath_;

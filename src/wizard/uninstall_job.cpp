@@ -7,16 +7,24 @@
 #include "settings/install_settings.h"
 #include "settings/ownership.h"
 #include "settings/paths.h"
-#include "wizard/wizard_window.h"
+#include "toolkit/forms.h"
 #include "wizard/job_files.h"
+#include "wizard/job_view.h"
 #include "wizard/programs_entry.h"
+#include "wizard/run_context.h"
+#include "wizard/shell_link.h"
 
 namespace zarn {
 
-TUninstallJob::TUninstallJob(TFormType& form)
-    : form_(form), platform_(form.Run().platform), settings_(form.Run().settings), base_(form.SourceFolder()) {}
+TUninstallJob::TUninstallJob(TRunContext& run, const TUninstallInput& input, TJobView& view)
+    : platform_(run.platform),
+      app_(run.app),
+      settings_(run.settings),
+      input_(input),
+      view_(view),
+      base_(input.folder) {}
 
-bool TUninstallJob::Aborted() const { return form_.ModalResult() == mrAbort; }
+bool TUninstallJob::Aborted() const { return view_.AbortRequested(); }
 
 std::string TUninstallJob::RefusalReason(Platform& platform, const std::string& folder) {
   std::string base = AddBackslash(folder);
@@ -32,12 +40,9 @@ std::string TUninstallJob::RefusalReason(Platform& platform, const std::string& 
 }
 
 void TUninstallJob::Execute() {
-  TApplication& app = form_.App();
-  form_.LabelDelTitle.SetCaption(settings_.Title + " を削除しています");
-  form_.btnNext.Hide();
-  form_.SetCaption("削除");
-  form_.LabelDel.SetCaption("ショートカットを削除しています...");
-  app.ProcessMessages();
+  view_.ShowHeading(settings_.Title + " を削除しています");
+  view_.ShowStatus("ショートカットを削除しています...");
+  view_.ProcessMessages();
   if (Aborted()) return;
 
   // Nothing is touched in a folder that cannot be the game's own.
@@ -48,41 +53,29 @@ void TUninstallJob::Execute() {
   // record is as untrusted as the medium it came from) removes no group at all.
   TShellLinkType type = platform_.Version().platformId == 2 ? lnkCommonPrograms : lnkPrograms;
   std::string group = ProgramGroupName(settings_.Title);
-  if (!group.empty()) RemoveShortcutFolder(app, type, group);
-  form_.Pause(3000);
-  form_.BringToFront();
-  LeaveInstalledFolder();
+  if (!group.empty()) RemoveShortcutFolder(app_, type, group);
+  view_.Pause(3000);
+  view_.BringToFront();
+  // The installed folder itself is to go: nothing may hold it.
+  std::string windows = platform_.WindowsDirectory();
+  if (!windows.empty()) view_.LeaveFolder(windows);
 
-  form_.LabelDel.SetCaption("ファイルを削除しています...");
-  app.ProcessMessages();
+  view_.ShowStatus("ファイルを削除しています...");
+  view_.ProcessMessages();
   if (Aborted()) return;
 
   DeleteInstalledFiles();
-  if (form_.CheckDelSave.Visible() && form_.CheckDelSave.Checked()) DeleteSaveData();
+  if (input_.deleteSaveData) DeleteSaveData();
   platform_.DeleteFile(base_ + "game.ini");
   RemoveEmptyFolders(platform_, base_);
 
-  form_.LabelDel.SetCaption("レジストリを削除しています...");
-  app.ProcessMessages();
+  view_.ShowStatus("レジストリを削除しています...");
+  view_.ProcessMessages();
   settings_.DeleteRegKey(platform_);
   DeleteProgramsEntry(platform_, settings_);
 
-  form_.Pause(1000);
-  form_.LabelExit.SetCaption("アンインストールが完了しました");
-  form_.ShowPage(TFormType::pgExit);
-}
-
-// The directory list makes its folder the process's current folder; moving it to the
-// Windows folder lets the installed folder itself be removed.
-void TUninstallJob::LeaveInstalledFolder() {
-  std::string windows = platform_.WindowsDirectory();
-  if (windows.empty()) return;
-  try {
-    form_.Drive.SetDrive(windows[0]);
-    form_.Directory.SetDirectory(windows);
-  } catch (const EZarnError&) {
-    platform_.SetCurrentDirectory(windows);
-  }
+  view_.Pause(1000);
+  view_.Finished("アンインストールが完了しました");
 }
 
 void TUninstallJob::DeleteInstalledFiles() {

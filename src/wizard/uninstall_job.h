@@ -14,12 +14,24 @@
 namespace zarn {
 
 class Platform;
-class TFormType;
+class TApplication;
+class TJobView;
 class TZarnInstallSet;
+struct TRunContext;
+
+// What the user chose to uninstall.
+struct TUninstallInput {
+  std::string folder;            // the installed folder, with a trailing backslash
+  bool deleteSaveData = false;   // the save data goes too
+};
 
 class TUninstallJob {
  public:
-  explicit TUninstallJob(TFormType& form);
+  // The run's platform, application (for the shell) and the installed copy's record; the
+  // run must outlive the job.
+  TUninstallJob(TRunContext& run, const TUninstallInput& input, TJobView& view);
+  // Ends with the view told Finished, or returns early when the user confirmed the abort;
+  // an error (a folder that cannot be the game's) leaves as an exception.
   void Execute();
 
   // Why a folder cannot be uninstalled from ("" when it can): a drive root, the Windows,
@@ -28,13 +40,14 @@ class TUninstallJob {
 
  private:
   bool Aborted() const;
-  void LeaveInstalledFolder();
   void DeleteInstalledFiles();
   void DeleteSaveData();
 
-  TFormType& form_;
   Platform& platform_;
+  TApplication& app_;
   TZarnInstallSet& settings_;
+  TUninstallInput input_;
+  TJobView& view_;
   std::string base_;
 };
 

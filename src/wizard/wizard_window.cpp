@@ -11,6 +11,7 @@
 #include "settings/ownership.h"
 #include "settings/paths.h"
 #include "wizard/install_job.h"
+#include "wizard/job_view.h"
 #include "wizard/uninstall_job.h"
 
 namespace zarn {
@@ -41,6 +42,49 @@ std::string UpOneLevel(const std::string& path) {
   size_t cut = LastBackslash(path.substr(0, path.size() - 1));
   return cut == std::string::npos ? std::string() : path.substr(0, cut + 1);
 }
+
+// A job's progress and questions, shown on the copy page (install) or the delete page
+// (uninstall) of the window.
+class TWizardJobView : public TJobView {
+ public:
+  explicit TWizardJobView(TFormType& w) : w_(w), uninstall_(w.UninstallMode()) {}
+
+  void ProcessMessages() override { w_.App().ProcessMessages(); }
+  bool AbortRequested() override { return w_.ModalResult() == mrAbort; }
+  int Ask(const std::string& text, TMsgDlgType kind, TMsgDlgButtons buttons) override {
+    return w_.App().MessageDlg(text, kind, buttons);
+  }
+  void ShowHeading(const std::string& text) override {
+    (uninstall_ ? w_.LabelDelTitle : w_.LabelCopyCap).SetCaption(text);
+  }
+  void ShowStatus(const std::string& text) override { (uninstall_ ? w_.LabelDel : w_.LabelCopy).SetCaption(text); }
+  void ShowProgressRange(int max) override { w_.Progress.SetRange(0, max); }
+  void ShowProgress(int position) override { w_.Progress.SetPosition(position); }
+  void HideProgress() override {
+    w_.LabelCopy.Hide();
+    w_.Progress.Hide();
+  }
+  void Pause(uint32_t milliseconds) override { w_.Pause(milliseconds); }
+  void BringToFront() override { w_.BringToFront(); }
+  // The directory list makes its folder the process's current folder: it moves too.
+  void LeaveFolder(const std::string& elsewhere) override {
+    try {
+      w_.Drive.SetDrive(elsewhere[0]);
+      w_.Directory.SetDirectory(elsewhere);
+    } catch (const EZarnError&) {
+      w_.Run().platform.SetCurrentDirectory(elsewhere);
+    }
+  }
+  void Finished(const std::string& text) override {
+    if (!text.empty()) w_.LabelExit.SetCaption(text);
+    w_.ShowPage(TFormType::pgExit);
+  }
+  void EndWith(int modalResult) override { w_.SetModalResult(modalResult); }
+
+ private:
+  TFormType& w_;
+  bool uninstall_;
+};
 
 // The size of a component: the total for all discs, or this disc's entry.
 int64_t DiscEntry(const std::vector<int64_t>& sizes, int32_t disc) {
@@ -210,12 +254,6 @@ TFormType::TFormType(TRunContext& run, TForm* owner)
 
 TFormType::~TFormType() = default;
 
-TVrFileCollection& TFormType::MainArchive() {
-  if (run_.archive) return *run_.archive;
-  if (!ownArchive_) ownArchive_ = std::make_unique<TVrFileCollection>(run_.platform);
-  return *ownArchive_;
-}
-
 void TFormType::Pause(uint32_t milliseconds) {
   if (run_.pause)
     run_.pause(milliseconds);
@@ -378,7 +416,16 @@ void TFormType::ShowPage(int index) {
       btnNext.Hide();
       SetCaption(PageCaption(index, s.MediaName));
       App().ProcessMessages();
-      TInstallJob job(*this);
+      TInstallInput input;
+      input.source = SourceFolder();
+      input.dest = DestDir();
+      input.allDiscs = RadioDiskAll.Checked();
+      input.data = CheckData.Checked();
+      input.sound = CheckSound.Checked();
+      input.movie = CheckMovie.Checked();
+      input.neededBytes = NeededBytes;
+      TWizardJobView view(*this);
+      TInstallJob job(run_, input, view);
       job.Execute();
       return;  // the job has shown the exit page, or left the buttons as they are
     }
@@ -397,7 +444,13 @@ void TFormType::ShowPage(int index) {
       break;
     }
     case pgDelete: {
-      TUninstallJob job(*this);
+      btnNext.Hide();
+      SetCaption(PageCaption(index, s.MediaName));
+      TUninstallInput input;
+      input.folder = SourceFolder();
+      input.deleteSaveData = CheckDelSave.Visible() && CheckDelSave.Checked();
+      TWizardJobView view(*this);
+      TUninstallJob job(run_, input, view);
       job.Execute();
       return;
     }

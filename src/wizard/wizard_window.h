@@ -6,7 +6,8 @@
 // Uninstall mode: uninst -> delete -> exit
 //
 // Pages the settings do not need are switched off and never visited. The jobs run on
-// the copy and delete pages, on the one UI thread; they let pending window messages be
+// the copy and delete pages, on the one UI thread, given what the pages chose; the window
+// shows their progress and asks their questions. They let pending window messages be
 // handled at their progress points, and the form's modal result Abort (3), set when the
 // user confirms the abort question, is the only signal that stops them.
 #pragma once
@@ -21,8 +22,6 @@
 #include "wizard/run_context.h"
 
 namespace zarn {
-
-class TVrFileCollection;
 
 class TFormType : public TForm {
  public:
@@ -78,7 +77,6 @@ class TFormType : public TForm {
   bool PageEnabled[kPageCount] = {};
   int64_t NeededBytes = 0;     // bytes of the chosen components
   std::string SubFolderName;   // product folder appended to the folder the user picks
-  int64_t ProgressTotal = 0;   // bytes done, advanced by the install job
 
   // ---- operations
   void FormCreate();
@@ -117,8 +115,6 @@ class TFormType : public TForm {
   void BringToFront();
 
   TRunContext& Run() { return run_; }
-  // The medium's archive; an empty collection of the form's own when the run has none.
-  TVrFileCollection& MainArchive();
 
  private:
   void UpdateButtons();
@@ -126,7 +122,6 @@ class TFormType : public TForm {
   void PointListsAt(const std::string& path);
 
   TRunContext& run_;
-  std::unique_ptr<TVrFileCollection> ownArchive_;
   bool creating_ = false;
   bool uninstallMode_ = false;
 };

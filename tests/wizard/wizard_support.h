@@ -158,8 +158,9 @@ class WizardFixture : public ::testing::Test {
 
   // ---- runs
 
-  // Creates the wizard for this run (install mode unless the record says installed).
-  TFormType& MakeWizard(const std::string& parameter, bool withArchive) {
+  // The run's context: the settings record and, `withArchive`, the archive game.dat of
+  // the folder `parameter` opened as the launcher opens it.
+  TRunContext& MakeRun(const std::string& parameter, bool withArchive) {
     form.reset();
     archive.reset();
     if (withArchive) {
@@ -171,6 +172,12 @@ class WizardFixture : public ::testing::Test {
       pauses.push_back(ms);
       if (onPause) onPause(ms);
     };
+    return *run_;
+  }
+
+  // Creates the wizard for this run (install mode unless the record says installed).
+  TFormType& MakeWizard(const std::string& parameter, bool withArchive) {
+    MakeRun(parameter, withArchive);
     form = std::make_unique<TFormType>(*run_, nullptr);
     return *form;
   }

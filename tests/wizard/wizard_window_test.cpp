@@ -187,6 +187,43 @@ TEST_F(WizardPages, ABareDriveRootIsRefusedAndFourCharactersAreTaken) {
   EXPECT_FALSE(p.DirectoryExists("C:\\x"));
 }
 
+TEST_F(WizardPages, AFolderThatIsNoFullPathIsRefusedOnTheFolderPage) {
+  WriteMedium(medium, settings, {}, {{"game.exe", "MZ"}, {"install.exe", "MZ setup"}});
+  const std::string current = AddBackslash(p.GetCurrentDirectory());
+  const std::string message = "インストール先はドライブ名から始まるフォルダ（C:\\Games\\ゲーム など）で指定してください";
+  user.Click("btnNext");
+  for (const char* typed : {"game", "Games\\物語", "\\Games\\物語", "C:Games", "C:\\Games\\..\\.."}) {
+    user.Type("EditDir", typed);
+    user.Click("btnNext");
+    user.Answer(mrOk).Expect(mtWarning, message);
+    user.Do("still on the folder page", [](TForm& f) {
+      EXPECT_EQ(static_cast<TFormType&>(f).CurrentPage(), TFormType::pgSelDir);
+    });
+  }
+  user.Type("EditDir", WithoutBackslash(dest));
+  user.Click("btnNext");
+  user.Click("btnNext");
+  ScriptClose();
+  EXPECT_EQ(RunInstall(), mrOk);
+  EXPECT_FALSE(p.DirectoryExists(current + "game"));
+  EXPECT_EQ(RegValue("InstallPath"), dest);
+}
+
+TEST_F(WizardPages, TheSourceFolderComesFromTheParameterOrTheProgram) {
+  WriteMedium(medium, settings, {}, {});
+  settings.LoadFromFile(p, medium + "install.dat");
+  // A folder parameter, with or without its backslash.
+  EXPECT_EQ(MakeWizard(medium, false).SourceFolder(), medium);
+  EXPECT_EQ(MakeWizard(WithoutBackslash(medium), false).SourceFolder(), medium);
+  // An archive file given on the command line: the folder it lies in.
+  Put(medium + "game.dat", "archive");
+  EXPECT_EQ(MakeWizard(medium + "game.dat", false).SourceFolder(), medium);
+  // None: the program's own folder.
+  std::string program = p.ProgramFile();
+  std::string folder = program.substr(0, program.size() - ExtractFileName(program).size());
+  EXPECT_EQ(MakeWizard("", false).SourceFolder(), AddBackslash(folder));
+}
+
 TEST_F(WizardPages, AnUpdateNeedsAnInstallationOfTheSameTitle) {
   settings.UpdateMode = true;
   WriteMedium(medium, settings, {}, {});

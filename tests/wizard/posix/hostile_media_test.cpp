@@ -1,6 +1,6 @@
 // Hostile media and planted links on the emulated machine: titles and registry keys made to
 // climb out of what the game owns, links in the destination and in the program group.
-// Files and keys are planted around each install and uninstall; none of them may change.
+// Files and keys are planted around each install and uninstall job; none of them may change.
 #include <unistd.h>
 
 #include <iostream>
@@ -9,13 +9,13 @@
 
 #include "platform/posix/emulated_machine.h"
 #include "settings/ownership.h"
-#include "wizard/wizard_support.h"
+#include "wizard/job_support.h"
 
 namespace zarn {
 namespace testing {
 namespace {
 
-class HostileMedia : public WizardFixture {
+class HostileMedia : public JobFixture {
  protected:
   EmulatedMachine& Machine() { return dynamic_cast<EmulatedMachine&>(machine.platform()); }
 
@@ -115,7 +115,6 @@ class HostileMedia : public WizardFixture {
     settings.RegistryKey = key;
     settings.ReadmeFile = "readme.txt";
     settings.DiscFiles.Add("readme.txt");
-    form.reset();
     archive.reset();  // the last run's medium is closed before it is written again
     RemoveFolderTree(medium);
     WriteMedium(medium, settings, {{"zarn.zpb", "project"}},
@@ -127,21 +126,15 @@ class HostileMedia : public WizardFixture {
       refusal = e.what();
     }
     auto before = Listings();
+    NextRun();
     if (!refusal.empty()) {
       ++refused;
-      user.Click("btnNext");
-      user.Type("EditDir", WithoutBackslash(dest));
-      user.Click("btnNext");
-      user.Click("btnNext");
-      user.AcceptError(refusal);
-      user.Click("btnAbort");
-      user.Answer(mrYes);
-      EXPECT_EQ(RunInstall(), mrAbort) << p.SjisToUtf8(what);
+      EXPECT_FALSE(Install()) << p.SjisToUtf8(what);
+      EXPECT_NE(error.find(refusal), std::string::npos) << p.SjisToUtf8(what);
       EXPECT_FALSE(p.DirectoryExists(dest)) << p.SjisToUtf8(what);  // refused before anything was written
     } else {
       ++installed;
-      ScriptPlainInstall(dest);
-      ASSERT_EQ(RunInstall(), mrOk) << p.SjisToUtf8(what) << Log();
+      ASSERT_TRUE(Install()) << p.SjisToUtf8(what) << p.SjisToUtf8(error);
       // The group is one new folder right inside the Programs folder, holding the three
       // shortcuts; nothing else appeared anywhere watched.
       auto during = Listings();
@@ -160,8 +153,8 @@ class HostileMedia : public WizardFixture {
         }
       }
       Put(dest + "save.dat", "progress");
-      ScriptUninstall(true);
-      ASSERT_EQ(RunUninstall(), mrOk) << p.SjisToUtf8(what) << Log();
+      NextRun();
+      ASSERT_TRUE(Uninstall(true)) << p.SjisToUtf8(what) << p.SjisToUtf8(error);
       EXPECT_FALSE(p.DirectoryExists(dest)) << p.SjisToUtf8(what);
       EXPECT_EQ(Listings(), before) << p.SjisToUtf8(what);
     }
@@ -230,8 +223,8 @@ TEST_F(HostileMedia, AnInstalledRecordIsUninstalledByTheSameRule) {
       settings.InstalledFiles.Add("install.dat");
       settings.SaveToFile(p, dest + "install.dat");
       Put(dest + "save.dat", "progress");
-      ScriptUninstall(true);
-      EXPECT_EQ(RunUninstall(), mrOk) << hostileTitle << " " << key << Log();
+      NextRun();
+      EXPECT_TRUE(Uninstall(true)) << hostileTitle << " " << key << p.SjisToUtf8(error);
       ExpectPlantedUnchanged(std::string(hostileTitle) + " " + key);
       EXPECT_TRUE(p.DirectoryExists(local));
       EXPECT_TRUE(p.OpenKey(RegRoot::CurrentUser, "Software\\Microsoft", false));
@@ -244,14 +237,13 @@ TEST_F(HostileMedia, AnInstalledRecordIsUninstalledByTheSameRule) {
 TEST_F(HostileMedia, RemovingTheGroupNeverFollowsALinkInIt) {
   PlantAround();
   WriteMedium(medium, settings, {}, {{"game.exe", "MZ"}, {"install.exe", "MZ setup"}});
-  ScriptPlainInstall(dest);
-  ASSERT_EQ(RunInstall(), mrOk);
+  ASSERT_TRUE(Install()) << error;
   std::string docs = Special(csidlPersonal);
   Link(WithoutBackslash(docs), ProgramsFolder() + "docs");
   Link(docs + "planted.txt", ProgramsFolder() + "file link.lnk");
   Link(WithoutBackslash(p.WindowsDirectory()), ProgramsFolder() + "sub\\win");
-  ScriptUninstall(false);
-  EXPECT_EQ(RunUninstall(), mrOk);
+  NextRun();
+  EXPECT_TRUE(Uninstall(false)) << error;
   EXPECT_FALSE(p.DirectoryExists(ProgramsFolder()));
   ExpectPlantedUnchanged("links in the group");
 }
@@ -273,12 +265,7 @@ TEST_F(HostileMedia, LinksAtTheNamesTheInstallWritesAreReplacedNotWrittenThrough
     Link(victims + Format("v%d.txt", static_cast<int>(i)), dest + names[i]);
   }
   Link(victims + "missing.txt", dest + "game.dat");  // a link to nothing yet
-  user.Check("CheckSound");
-  user.Check("CheckData");
-  user.Click("btnNext");
-  ChooseDestAndInstall();
-  ScriptClose();
-  ASSERT_EQ(RunInstall(), mrOk) << Log();
+  ASSERT_TRUE(Install(Components(true, true))) << error;
   ExpectPlantedUnchanged("links in the destination");
   EXPECT_FALSE(Exists(victims + "missing.txt"));
   for (const char* name : {"readme.txt", "game.exe", "install.exe", "sound\\theme.wav", "install.dat", "game.dat",
@@ -317,26 +304,18 @@ TEST_F(HostileMedia, GeneratedLinksInTheDestinationAreNeverFollowed) {
       Link(target, dest + name);
       // Only a link on the way to a file of the medium (sound\theme.wav) is refused.
       const bool refusedCase = std::string(name) == "sound";
-      form.reset();
-      archive.reset();
-      user.Check("CheckSound");
-      user.Check("CheckData");
-      user.Click("btnNext");
-      ChooseDestAndInstall();
+      NextRun();
       if (refusedCase) {
         ++refusedCases;
-        user.AcceptError("リンクを経由して書き込むことはできません");
-        user.Click("btnAbort");
-        user.Answer(mrYes);
-        EXPECT_EQ(RunInstall(), mrAbort) << what;
+        EXPECT_FALSE(Install(Components(true, true))) << what;
+        EXPECT_NE(error.find("リンクを経由して書き込むことはできません"), std::string::npos) << what;
       } else {
-        ScriptClose();
-        ASSERT_EQ(RunInstall(), mrOk) << what << Log();
+        ASSERT_TRUE(Install(Components(true, true))) << what << p.SjisToUtf8(error);
         EXPECT_EQ(Get(dest + "sound\\theme.wav"), "RIFF") << what;
         EXPECT_EQ(Extract(dest + "game.dat", "data\\a.txt"), "a") << what;
         Put(dest + "save.dat", "progress");
-        ScriptUninstall(true);
-        ASSERT_EQ(RunUninstall(), mrOk) << what << Log();
+        NextRun();
+        ASSERT_TRUE(Uninstall(true)) << what << p.SjisToUtf8(error);
       }
       if (kind == kDangling) {
         EXPECT_FALSE(Exists(target)) << what;
@@ -365,14 +344,8 @@ TEST_F(HostileMedia, ALinkedFolderInTheDestinationIsRefusedBeforeAnythingChanges
   Put(dest + "game.exe", "old program");
   std::string docs = Special(csidlPersonal);
   Link(WithoutBackslash(docs), dest + "sound");
-  user.Check("CheckSound");
-  user.Check("CheckData");
-  user.Click("btnNext");
-  ChooseDestAndInstall();
-  user.AcceptError("リンクを経由して書き込むことはできません");
-  user.Click("btnAbort");
-  user.Answer(mrYes);
-  EXPECT_EQ(RunInstall(), mrAbort);
+  EXPECT_FALSE(Install(Components(true, true)));
+  EXPECT_NE(error.find("リンクを経由して書き込むことはできません"), std::string::npos) << p.SjisToUtf8(error);
   EXPECT_EQ(Get(dest + "game.dat"), "old data");
   EXPECT_EQ(Get(dest + "game.exe"), "old program");
   EXPECT_FALSE(Exists(docs + "theme.wav"));
@@ -394,8 +367,7 @@ TEST_F(HostileMedia, ASaveFolderNamedDotDotIsNoSaveFolder) {
   Put(dest + "save.dat", "progress");
   TStringList folders;
   EXPECT_EQ(UserAppDataDirs(p, "..", folders), 0);
-  ScriptUninstall(true);
-  EXPECT_EQ(RunUninstall(), mrOk);
+  EXPECT_TRUE(Uninstall(true)) << error;
   EXPECT_EQ(Get(parent + "save.dat"), "someone's");
   EXPECT_EQ(Get(local + "save.dat"), "someone else's");
   EXPECT_FALSE(Exists(dest + "save.dat"));
@@ -410,8 +382,7 @@ TEST_F(HostileMedia, ASaveFolderThatIsALinkIsLeftAlone) {
   settings.Installed = true;
   settings.InstalledFiles.Add("install.dat");
   settings.SaveToFile(p, dest + "install.dat");
-  ScriptUninstall(true);
-  EXPECT_EQ(RunUninstall(), mrOk);
+  EXPECT_TRUE(Uninstall(true)) << error;
   EXPECT_EQ(Get(machine.Scratch() + "elsewhere\\save.dat"), "someone's");
   p.RemoveDirectory(local + CleanFolderName(title));
 }
