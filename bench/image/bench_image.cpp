@@ -95,17 +95,17 @@ Plane FigureAlpha() { return Plane::Make(kWidth, kHeight, 8, FigureAlphaAt); }
 std::string MakePicture(Scene scene, uint8_t compression) {
   BrimPlan plan;
   plan.compression = compression;
-  FrameSpec f;
+  FrameSource f;
   f.width = kWidth;
   f.height = kHeight;
   const uint32_t key = 0x00FF00;
-  LayerSpec back;
+  LayerSource back;
   back.pixels = Background(scene);
-  LayerSpec overlay;
+  LayerSource overlay;
   overlay.pixels = Overlay(key);
   overlay.colorKey = int32_t(key);
   overlay.opacity = 128;
-  LayerSpec figure;
+  LayerSource figure;
   figure.pixels = Figure();
   figure.alpha = FigureAlpha();
   figure.useAlpha = true;

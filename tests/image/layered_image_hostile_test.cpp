@@ -16,8 +16,8 @@ Plane Pixels(int w, int h, int bits, int salt = 0) {
   return Plane::Make(w, h, bits, [&](int x, int y) { return (uint32_t(x * 131 + y * 71 + salt) * 2654435761u) & mask; });
 }
 
-FrameSpec Frame(int w, int h, std::vector<LayerSpec> layers, int bits = 24) {
-  FrameSpec f;
+FrameSource Frame(int w, int h, std::vector<LayerSource> layers, int bits = 24) {
+  FrameSource f;
   f.width = w;
   f.height = h;
   f.bitCount = bits;
@@ -25,8 +25,8 @@ FrameSpec Frame(int w, int h, std::vector<LayerSpec> layers, int bits = 24) {
   return f;
 }
 
-LayerSpec Layer(Plane p) {
-  LayerSpec l;
+LayerSource Layer(Plane p) {
+  LayerSource l;
   l.pixels = std::move(p);
   return l;
 }
@@ -106,7 +106,7 @@ TEST(BrimHostile, TileCopiesFromLayersOfAnotherShape) {
   }
   // An alpha plane copied from a layer that has none.
   BrimPlan plan = Tiled(8, 4, 4, 4);
-  LayerSpec l = Layer(Pixels(8, 4, 24));
+  LayerSource l = Layer(Pixels(8, 4, 24));
   l.alpha = Pixels(8, 4, 8);
   l.alphaRefs = {{1, 0, 0}};
   plan.frames[0].layers.push_back(l);
@@ -116,8 +116,8 @@ TEST(BrimHostile, TileCopiesFromLayersOfAnotherShape) {
 TEST(BrimHostile, TooManyTilesAndTablesLongerThanThePlane) {
   BrimPlan plan;
   plan.tileWidth = plan.tileHeight = 1;
-  FrameSpec f = Frame(4096, 1100, {}, 8);  // 4.5 million tiles
-  LayerSpec l;
+  FrameSource f = Frame(4096, 1100, {}, 8);  // 4.5 million tiles
+  LayerSource l;
   l.rawColour = true;
   l.colourBytes = std::string(64, '\0');
   f.layers.push_back(l);
@@ -173,7 +173,7 @@ TEST(BrimHostile, PlanesShorterThanTheirRows) {
     SCOPED_TRACE(int(compression));
     BrimPlan plan;
     plan.compression = compression;
-    LayerSpec l = Layer(Pixels(13, 5, 24));
+    LayerSource l = Layer(Pixels(13, 5, 24));
     l.rawColour = true;
     l.colourBytes = std::string(16 * 5 - 1, '\x11');  // rows of 40 bytes: 200 needed
     plan.frames.push_back(Frame(13, 5, {l}));
@@ -187,7 +187,7 @@ TEST(BrimHostile, PlanesShorterThanTheirRows) {
   }
   // A size field beyond the end of the stream, or negative.
   BrimPlan plan;
-  LayerSpec l = Layer(Pixels(4, 4, 24));
+  LayerSource l = Layer(Pixels(4, 4, 24));
   l.pixelSizeField = 1 << 30;
   plan.frames.push_back(Frame(4, 4, {l}));
   EXPECT_EQ(MessageOf<EFormatError>(BrimWriter::Write(plan)), "画像データが途中で終わっています");
@@ -202,7 +202,7 @@ TEST(BrimHostile, PlanesShorterThanTheirRows) {
 TEST(BrimHostile, DeflatedPlanesThatAreDamagedOrTooLarge) {
   BrimPlan plan;
   plan.compression = 0;
-  LayerSpec l = Layer(Pixels(13, 5, 24));
+  LayerSource l = Layer(Pixels(13, 5, 24));
   l.rawColour = true;
   l.colourBytes = std::string(10 << 20, '\0');  // 10 MB of rows where 200 bytes are needed
   plan.frames.push_back(Frame(13, 5, {l}));
@@ -232,20 +232,20 @@ std::string Sample(uint8_t compression) {
   plan.tileWidth = 4;
   plan.tileHeight = 2;
   plan.backColor = 0x203040;
-  LayerSpec a = Layer(Pixels(9, 5, 24, 1));
+  LayerSource a = Layer(Pixels(9, 5, 24, 1));
   a.alpha = Pixels(9, 5, 8, 2);
   a.useAlpha = true;
-  LayerSpec b = Layer(Pixels(9, 5, 24, 3));
+  LayerSource b = Layer(Pixels(9, 5, 24, 3));
   b.colorKey = int32_t(b.pixels.Get(0, 0));
   b.opacity = 100;
   b.tileRefs = {{1, 0, 0}};
   for (int y = 0; y < 2; ++y)
     for (int x = 4; x < 8; ++x) b.pixels.Set(x, y, a.pixels.Get(x, y));
-  FrameSpec f0 = Frame(9, 5, {a, b});
+  FrameSource f0 = Frame(9, 5, {a, b});
   f0.colorKey = 0x112233;
   f0.recordCounts[0] = 1;
-  LayerSpec c = Layer(Pixels(9, 5, 8, 4));
-  FrameSpec f1 = Frame(9, 5, {c}, 8);
+  LayerSource c = Layer(Pixels(9, 5, 8, 4));
+  FrameSource f1 = Frame(9, 5, {c}, 8);
   f1.palette.assign(1024, 0x42);
   f1.colorKey = 3;
   plan.frames = {f0, f1};

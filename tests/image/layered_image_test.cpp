@@ -33,14 +33,14 @@ Plane NoisePlane(int w, int h, int bits, int salt) {
   return Plane::Make(w, h, StoredBits(bits), [&](int x, int y) { return Noise(x, y, salt) & ValueMask(bits); });
 }
 
-LayerSpec OpaqueLayer(Plane p) {
-  LayerSpec l;
+LayerSource OpaqueLayer(Plane p) {
+  LayerSource l;
   l.pixels = std::move(p);
   return l;
 }
 
-FrameSpec OneLayerFrame(int w, int h, int bits, Plane p) {
-  FrameSpec f;
+FrameSource OneLayerFrame(int w, int h, int bits, Plane p) {
+  FrameSource f;
   f.width = w;
   f.height = h;
   f.bitCount = bits;
@@ -141,7 +141,7 @@ TEST(BrimRead, EveryVersionAndCompressionGivesTheLayersPixels) {
 TEST(BrimRead, StreamWithoutTagIsVersionZero) {
   BrimPlan plan;
   plan.tag = false;
-  FrameSpec f = OneLayerFrame(2, 1, 24, Plane::Make(2, 1, 24, [](int x, int) { return x ? 0x445566u : 0x112233u; }));
+  FrameSource f = OneLayerFrame(2, 1, 24, Plane::Make(2, 1, 24, [](int x, int) { return x ? 0x445566u : 0x112233u; }));
   f.layers[0].colorKey = 0x445566;  // keyed pixels show the background
   plan.frames.push_back(f);
   std::string bytes = BrimWriter::Write(plan);
@@ -170,7 +170,7 @@ TEST(BrimRead, OlderVersionsHaveNoAlphaPlanesOrAlphaFlag) {
     SCOPED_TRACE(version);
     BrimPlan plan;
     plan.version = version;
-    FrameSpec f = OneLayerFrame(3, 2, 24, NoisePlane(3, 2, 24, 1));
+    FrameSource f = OneLayerFrame(3, 2, 24, NoisePlane(3, 2, 24, 1));
     f.layers[0].useAlpha = true;
     f.layers[0].alpha = Plane::Make(3, 2, 8, [](int x, int) { return x == 1 ? 0u : 255u; });
     plan.frames.push_back(f);
@@ -195,7 +195,7 @@ TEST(BrimRead, HeaderOf24BytesReadsZeroForTheRest) {
   plan.tileHeight = 2;
   plan.bottomOpaque = 1;
   Plane p = NoisePlane(5, 4, 24, 3);
-  FrameSpec f = OneLayerFrame(5, 4, 24, p);
+  FrameSource f = OneLayerFrame(5, 4, 24, p);
   f.layers[0].colorKey = int32_t(p.Get(0, 0));
   f.layers[0].opacity = 255;
   plan.frames.push_back(f);
@@ -252,7 +252,7 @@ TEST(BrimRead, FirstFrameOnlyStopsRightAfterFrameZero) {
 TEST(BrimRead, FrameFieldsAndRecordLists) {
   BrimPlan plan;
   plan.version = 104;
-  FrameSpec f = OneLayerFrame(2, 2, 8, NoisePlane(2, 2, 8, 5));
+  FrameSource f = OneLayerFrame(2, 2, 8, NoisePlane(2, 2, 8, 5));
   f.delay = 250;
   f.flags = 0xA5;
   f.recordCounts[0] = 2;
@@ -293,7 +293,7 @@ TEST(BrimRead, ScrambledRowsNeedTheSeed) {
     plan.scrambled = 1;
     plan.seed = 20240601;
     Plane p = NoisePlane(7, 23, 24, 7);
-    FrameSpec f = OneLayerFrame(7, 23, 24, p);
+    FrameSource f = OneLayerFrame(7, 23, 24, p);
     f.layers[0].alpha = Plane::Make(7, 23, 8, [](int x, int y) { return uint32_t(x * 30 + y); });
     plan.frames.push_back(f);
     std::string bytes = BrimWriter::Write(plan);
@@ -316,7 +316,7 @@ TEST(BrimRead, TiledPlanesWithNarrowerLastColumnAndRow) {
       plan.seed = 4242;
       plan.compression = bits % 2;
       Plane p = NoisePlane(21, 7, bits, 8);  // 3 x 3 tiles, the last 5 wide and 1 high
-      FrameSpec f = OneLayerFrame(21, 7, bits, p);
+      FrameSource f = OneLayerFrame(21, 7, bits, p);
       f.layers[0].alpha = Plane::Make(21, 7, 8, [](int x, int y) { return Noise(y, x) & 0xFF; });
       plan.frames.push_back(f);
       auto list = Load(BrimWriter::Write(plan), 4242, false, false, true);
@@ -352,7 +352,7 @@ TEST(BrimRead, PackedPixelsInTilesThatEndInsideAByte) {
     plan.tileWidth = 3;
     plan.tileHeight = 2;
     Plane p = NoisePlane(11, 5, bits, 10);
-    FrameSpec f = OneLayerFrame(11, 5, bits, p);
+    FrameSource f = OneLayerFrame(11, 5, bits, p);
     // 4 x 3 tiles; tile 5 (x 3..5, y 2..3) repeats tile 1 (x 3..5, y 0..1).
     f.layers[0].tileRefs = {{5, -2, 1}};
     for (int y = 0; y < 2; ++y)
@@ -374,14 +374,14 @@ TEST(BrimRead, TilesCopiedFromEarlierTilesAndLayers) {
   const int w = 10, h = 8;  // 3 x 2 tiles, the last column 2 wide
   // Frame 0: a hidden layer 0 and a visible layer 1 whose tile 1 copies layer 0 of the
   // same frame, with its alpha plane.
-  FrameSpec f0;
+  FrameSource f0;
   f0.width = w;
   f0.height = h;
-  LayerSpec hidden;
+  LayerSource hidden;
   hidden.visible = false;
   hidden.pixels = NoisePlane(w, h, 24, 11);
   hidden.alpha = Plane::Make(w, h, 8, [](int x, int y) { return uint32_t(x + 10 * y); });
-  LayerSpec top;
+  LayerSource top;
   top.pixels = NoisePlane(w, h, 24, 12);
   top.alpha = Plane::Make(w, h, 8, [](int, int) { return 255u; });
   for (int y = 0; y < 4; ++y)
@@ -394,10 +394,10 @@ TEST(BrimRead, TilesCopiedFromEarlierTilesAndLayers) {
   f0.layers = {hidden, top};
   // Frame 1: tile 3 copies tile 0; tile 5 (2 wide) copies layer 1 of frame 0; tile 4
   // copies tile 1.
-  FrameSpec f1;
+  FrameSource f1;
   f1.width = w;
   f1.height = h;
-  LayerSpec l;
+  LayerSource l;
   l.pixels = NoisePlane(w, h, 24, 13);
   for (int y = 0; y < 4; ++y)
     for (int x = 0; x < 4; ++x) l.pixels.Set(x, 4 + y, l.pixels.Get(x, y));
@@ -435,7 +435,7 @@ TEST(BrimJPEG, ColourPlanesDecodeAsTheLibraryDoesAtBestQuality) {
     plan.scrambled = 1;  // neither colour nor alpha planes are scrambled under JPEG
     plan.tileWidth = 8;  // nor tiled
     plan.tileHeight = 8;
-    FrameSpec f = OneLayerFrame(w, h, 24, Plane());
+    FrameSource f = OneLayerFrame(w, h, 24, Plane());
     f.layers[0].jpeg = jpeg;
     f.layers[0].alpha = Plane::Make(w, h, 8, [](int x, int y) { return uint32_t(x * 6 + y); });
     plan.frames.push_back(f);
@@ -471,7 +471,7 @@ TEST(BrimJPEG, PlanesOfOtherFramesAreConvertedToTheFramesFormat) {
     SCOPED_TRACE(bits);
     BrimPlan plan;
     plan.compression = 2;
-    FrameSpec f = OneLayerFrame(16, 8, bits, Plane());
+    FrameSource f = OneLayerFrame(16, 8, bits, Plane());
     f.layers[0].jpeg = jpeg;
     plan.frames.push_back(f);
     auto list = Load(BrimWriter::Write(plan));
@@ -491,7 +491,7 @@ TEST(BrimJPEG, BadJPEGsRaiseInsteadOfEndingTheProcess) {
   auto load = [&](const std::string& file, int w, int h) {
     BrimPlan plan;
     plan.compression = 2;
-    FrameSpec f = OneLayerFrame(w, h, 24, Plane());
+    FrameSource f = OneLayerFrame(w, h, 24, Plane());
     f.layers[0].jpeg = file;
     plan.frames.push_back(f);
     return Load(BrimWriter::Write(plan));
@@ -513,15 +513,15 @@ TEST(BrimJPEG, BadJPEGsRaiseInsteadOfEndingTheProcess) {
 
 struct Composer {
   BrimPlan plan;
-  FrameSpec frame;
+  FrameSource frame;
   explicit Composer(int version = 106) {
     plan.version = version;
     frame.width = 2;
     frame.height = 1;
     plan.backColor = MakeColor(0x40, 0, 0);  // red: 0x400000 as a 24-bit pixel
   }
-  LayerSpec& Add(uint32_t left, uint32_t right) {
-    LayerSpec l;
+  LayerSource& Add(uint32_t left, uint32_t right) {
+    LayerSource l;
     l.pixels = Plane::Make(2, 1, 24, [&](int x, int) { return x ? right : left; });
     frame.layers.push_back(l);
     return frame.layers.back();
@@ -536,7 +536,7 @@ TEST(BrimCompose, OpacityAndKeysOfOrdinaryLayers) {
   Composer c;
   c.Add(0x101010, 0x202020);
   c.Add(0x999999, 0x999999).opacity = 0;  // draws nothing
-  LayerSpec& keyed = c.Add(0x0000FF, 0x00FF00);
+  LayerSource& keyed = c.Add(0x0000FF, 0x00FF00);
   keyed.colorKey = 0x00FF00;
   keyed.opacity = 255;
   auto list = c.Load();
@@ -546,7 +546,7 @@ TEST(BrimCompose, OpacityAndKeysOfOrdinaryLayers) {
   // Opacity 128 with a key blends the other pixels.
   Composer b;
   b.Add(0x000000, 0x000000);
-  LayerSpec& half = b.Add(0xFFFFFF, 0x123456);
+  LayerSource& half = b.Add(0xFFFFFF, 0x123456);
   half.colorKey = 0x123456;
   half.opacity = 128;
   auto l2 = b.Load();
@@ -565,7 +565,7 @@ TEST(BrimCompose, BottomOpaqueCopiesTheFirstVisibleLayerWhole) {
     Composer c(version);
     c.plan.bottomOpaque = 1;
     c.Add(0x555555, 0x555555).visible = false;
-    LayerSpec& first = c.Add(0x0000FF, 0x00FF00);
+    LayerSource& first = c.Add(0x0000FF, 0x00FF00);
     first.colorKey = 0x00FF00;
     auto list = c.Load();
     EXPECT_EQ(list->BottomOpaque, version >= 105);
@@ -577,7 +577,7 @@ TEST(BrimCompose, BottomOpaqueCopiesTheFirstVisibleLayerWhole) {
 TEST(BrimCompose, AlphaLayers) {
   // A layer with UseAlpha and alpha data loses its colour key.
   Composer k;
-  LayerSpec& a = k.Add(0x0000FF, 0x00FF00);
+  LayerSource& a = k.Add(0x0000FF, 0x00FF00);
   a.colorKey = 0x00FF00;
   a.useAlpha = true;
   a.alpha = Plane::Make(2, 1, 8, [](int x, int) { return x ? 0u : 255u; });
@@ -593,7 +593,7 @@ TEST(BrimCompose, AlphaLayers) {
   // alpha-blended, opacity not applied.
   Composer c;
   c.Add(0x111111, 0x111111).visible = false;
-  LayerSpec& top = c.Add(0xFFFFFF, 0xFFFFFF);
+  LayerSource& top = c.Add(0xFFFFFF, 0xFFFFFF);
   top.useAlpha = true;
   top.opacity = 10;
   top.alpha = Plane::Make(2, 1, 8, [](int x, int) { return x ? 128u : 0u; });
@@ -608,7 +608,7 @@ TEST(BrimCompose, AlphaLayers) {
   // An alpha plane without UseAlpha is not used for drawing.
   Composer n;
   n.Add(0x000000, 0x000000);
-  LayerSpec& plain = n.Add(0xFFFFFF, 0xFFFFFF);
+  LayerSource& plain = n.Add(0xFFFFFF, 0xFFFFFF);
   plain.alpha = Plane::Make(2, 1, 8, [](int, int) { return 0u; });
   auto l3 = n.Load();
   EXPECT_EQ(l3->Frames(0).Surface.ReadPixel(0, 0), 0xFFFFFFu);
@@ -635,7 +635,7 @@ TEST(BrimTransparency, KeyedTrueColourFramesGetAnAlphaPlane) {
   Composer c;
   c.frame.colorKey = 0x00FF00;
   c.Add(0x0000FF, 0x00FF00);
-  LayerSpec& l = c.Add(0x00FF00, 0x111111);
+  LayerSource& l = c.Add(0x00FF00, 0x111111);
   l.colorKey = 0x111111;
   l.visible = false;
   c.Add(0x0000FF, 0x00FF00).visible = false;  // no key of its own: the frame's
@@ -661,7 +661,7 @@ TEST(BrimTransparency, PaletteFramesBecomeTrueColourWithTheirKey) {
   for (int i = 0; i < 16; ++i)
     for (uint8_t b : {uint8_t(i * 16), uint8_t(i), uint8_t(255 - i), uint8_t(0)}) c.frame.palette.push_back(b);
   c.frame.colorKey = 5;
-  LayerSpec l;
+  LayerSource l;
   l.pixels = Plane::Make(3, 1, 4, [](int x, int) { return x == 0 ? 2u : 5u; });
   c.frame.layers.push_back(l);
   auto list = c.Load(true, true);
@@ -683,7 +683,7 @@ TEST(BrimRead, FifteenBitFramesAndTheirBackground) {
   Composer c;
   c.frame.bitCount = 15;
   c.plan.backColor = MakeColor(0xFF, 0x80, 0x08);
-  LayerSpec l;
+  LayerSource l;
   l.pixels = Plane::Make(2, 1, 16, [](int x, int) { return x ? 0x7C00u : 0x001Fu; });
   l.colorKey = 0x7C00;
   c.frame.layers.push_back(l);

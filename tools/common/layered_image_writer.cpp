@@ -16,18 +16,18 @@ std::string WriteBrim(const std::string& frameName, const std::vector<Layer>& la
   plan.backColor = backColor;
   plan.seed = static_cast<int32_t>(key);
   plan.deflateLevel = Z_BEST_COMPRESSION;
-  FrameSpec frame;
+  FrameSource frame;
   frame.name = frameName;
   frame.width = w;
   frame.height = h;
   for (const Layer& l : layers) {
     if (l.picture.width != w || l.picture.height != h) throw std::runtime_error("layers differ in size");
-    LayerSpec spec;
-    spec.name = l.name;
-    spec.colorKey = l.colorKey;
-    spec.opacity = l.opacity;
-    spec.pixels = Plane::Make(w, h, 24, [&](int32_t x, int32_t y) { return uint32_t(RawPixel(l.picture.At(x, y))); });
-    frame.layers.push_back(std::move(spec));
+    LayerSource source;
+    source.name = l.name;
+    source.colorKey = l.colorKey;
+    source.opacity = l.opacity;
+    source.pixels = Plane::Make(w, h, 24, [&](int32_t x, int32_t y) { return uint32_t(RawPixel(l.picture.At(x, y))); });
+    frame.layers.push_back(std::move(source));
   }
   plan.frames.push_back(std::move(frame));
   return BrimWriter::Write(plan);

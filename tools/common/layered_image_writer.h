@@ -68,7 +68,7 @@ struct TileRef {
   int32_t tile, source, index;
 };
 
-struct LayerSpec {
+struct LayerSource {
   std::string name = "layer";
   bool visible = true;
   int32_t colorKey = -1;
@@ -86,14 +86,14 @@ struct LayerSpec {
   int32_t pixelSizeField = INT32_MIN, alphaSizeField = INT32_MIN;
 };
 
-struct FrameSpec {
+struct FrameSource {
   std::string name = "frame";
   int32_t colorKey = -1;
   int32_t delay = 100;
   uint8_t flags = 0;
   int32_t width = 0, height = 0, bitCount = 24;  // bitCount as stored in the file (15 for 5-5-5)
   std::vector<uint8_t> palette;                   // 4 bytes per entry, blue green red reserved
-  std::vector<LayerSpec> layers;
+  std::vector<LayerSource> layers;
   int32_t recordCounts[2] = {0, 0};
   int32_t layerCountField = INT32_MIN;  // overrides the stored layer count
 };
@@ -108,7 +108,7 @@ struct BrimPlan {
   int32_t tileWidth = 0, tileHeight = 0;
   uint8_t bottomOpaque = 0;
   int32_t seed = 0;
-  std::vector<FrameSpec> frames;
+  std::vector<FrameSource> frames;
   int32_t frameCountField = INT32_MIN;  // overrides the stored frame count
   std::string headerTail;               // bytes of a header block beyond 40
   int deflateLevel = 1;                 // zlib level of deflated planes
@@ -187,11 +187,11 @@ class BrimWriter {
       I32(s_.headerSize);
       out_ += block.substr(0, size_t(std::max(0, s_.headerSize)));
     }
-    for (const FrameSpec& f : s_.frames) Frame(f);
+    for (const FrameSource& f : s_.frames) Frame(f);
     return out_;
   }
 
-  void Frame(const FrameSpec& f) {
+  void Frame(const FrameSource& f) {
     Text(f.name);
     I32(f.colorKey);
     I32(f.delay);
@@ -206,7 +206,7 @@ class BrimWriter {
       pal.resize(size_t(4) << f.bitCount, 0);
       out_.append(reinterpret_cast<const char*>(pal.data()), pal.size());
     }
-    for (const LayerSpec& l : f.layers) Layer(l);
+    for (const LayerSource& l : f.layers) Layer(l);
     if (RecordVersion() >= 104) {
       for (int32_t n : f.recordCounts) {
         I32(n);
@@ -217,7 +217,7 @@ class BrimWriter {
     }
   }
 
-  void Layer(const LayerSpec& l) {
+  void Layer(const LayerSource& l) {
     out_.append(8, '\x5A');
     U8(l.visible ? 1 : 0);
     I32(l.colorKey);

@@ -24,7 +24,7 @@ TEST(BrimMemory, ManyEmptyFramesStopBeforeMemoryIsExhausted) {
   // 3,000 frames of 1024 x 1024 at 24 bits without a layer: a legal picture of 9 GB from
   // about 120 KB.
   BrimPlan plan;
-  FrameSpec empty;
+  FrameSource empty;
   empty.width = 1024;
   empty.height = 1024;
   plan.frames.assign(3000, empty);

@@ -15,10 +15,10 @@ std::string Picture(int w, int h, uint32_t key, F colourAt) {
   BrimPlan plan;
   plan.scrambled = 1;
   plan.seed = static_cast<int32_t>(key);
-  FrameSpec f;
+  FrameSource f;
   f.width = w;
   f.height = h;
-  LayerSpec layer;
+  LayerSource layer;
   layer.pixels = Plane::Make(w, h, 24, [&](int x, int y) {
     TColor c = colourAt(x, y);
     return uint32_t(ColorBlue(c)) | uint32_t(ColorGreen(c)) << 8 | uint32_t(ColorRed(c)) << 16;
