@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "archive/archive_paths.h"
+#include "runtime/byte_order.h"
 #include "runtime/error.h"
 #include "runtime/scramble_random.h"
 #include "runtime/sjis.h"
@@ -140,8 +141,7 @@ void TVrFileCollection::OpenPath(const std::string& fileName, bool asFile) {
       stream_->MoveTo(size - 6);
       uint8_t trailer[4];
       if (stream_->Read(trailer, 4) != 4) Damaged(DisplayFileName(), "末尾の情報がありません");
-      int64_t start = static_cast<int32_t>(trailer[0] | (trailer[1] << 8) | (trailer[2] << 16) |
-                                           (static_cast<uint32_t>(trailer[3]) << 24));
+      int64_t start = LoadLEI32(trailer);
       if (start < 0 || start > size - 6) Damaged(DisplayFileName(), "アーカイブの位置が範囲外です");
       stream_->MoveTo(start);
       ReadDirectoryFrom(*stream_, size - 6 - start);
@@ -196,9 +196,6 @@ void TVrFileCollection::ReadDirectoryFrom(TQxBigStream& s, int64_t dataSize) {
   auto readExact = [&](void* p, int64_t n, const char* detail) {
     if (n > left() || s.Read(p, n) != n) Damaged(what, detail);
   };
-  auto le32 = [](const uint8_t* b) {
-    return static_cast<int32_t>(b[0] | (b[1] << 8) | (b[2] << 16) | (static_cast<uint32_t>(b[3]) << 24));
-  };
 
   // Header.
   uint8_t head[4];
@@ -207,13 +204,13 @@ void TVrFileCollection::ReadDirectoryFrom(TQxBigStream& s, int64_t dataSize) {
   readExact(head, 2, "ディレクトリがありません");
   if (head[0] == 'v' && head[1] == 'f') {
     readExact(head, 4, "ヘッダーが途中で終わっています");
-    version = le32(head);
+    version = LoadLEI32(head);
     if (version < 0) Damaged(what, Format("バージョン %d は読めません", version));
   } else {
     s.MoveTo(s.Tell() - 2);
   }
   readExact(head, 4, "ヘッダーが途中で終わっています");
-  const int64_t n = le32(head);
+  const int64_t n = LoadLEI32(head);
 
   // The smallest directory N members can have: a length per name, the offsets and the
   // per-member tables. Check N against that and a cap before anything is allocated.
@@ -230,7 +227,7 @@ void TVrFileCollection::ReadDirectoryFrom(TQxBigStream& s, int64_t dataSize) {
     for (int64_t i = 0; i < n; ++i) {
       uint8_t lb[4];
       if (reader.Read(lb, 4) != 4) Damaged(what, "名前が途中で終わっています");
-      int64_t len = le32(lb);
+      int64_t len = LoadLEI32(lb);
       if (len <= 0) continue;
       // What must still follow: this name, the other lengths, offsets and tables.
       int64_t after = (n - 1 - i) * 4 + (n + 1) * offsetWidth + n * tableBytes;
@@ -257,11 +254,11 @@ void TVrFileCollection::ReadDirectoryFrom(TQxBigStream& s, int64_t dataSize) {
       const uint8_t* b = raw.data() + k * offsetWidth;
       int64_t v;
       if (offsetWidth == 8) {
-        uint64_t lo = static_cast<uint32_t>(le32(b)), hi = static_cast<uint32_t>(le32(b + 4));
+        uint64_t lo = LoadLE32(b), hi = LoadLE32(b + 4);
         v = static_cast<int64_t>(lo | (hi << 32));
         if (version >= 100) v ^= static_cast<int64_t>(r.Next());
       } else {
-        uint32_t u = static_cast<uint32_t>(le32(b));
+        uint32_t u = LoadLE32(b);
         if (version >= 100) u ^= static_cast<uint32_t>(r.Next());
         v = static_cast<int64_t>(u);
       }
@@ -300,8 +297,8 @@ void TVrFileCollection::ReadDirectoryFrom(TQxBigStream& s, int64_t dataSize) {
     f->Size = offsets[static_cast<size_t>(i + 1)] - offsets[static_cast<size_t>(i)];
     if (version >= 101) {
       f->Stored = stored[static_cast<size_t>(i)] != 0;
-      f->FileDate = le32(&dates[static_cast<size_t>(i * 4)]);
-      f->CRC = static_cast<uint32_t>(le32(&crcs[static_cast<size_t>(i * 4)]));
+      f->FileDate = LoadLEI32(&dates[static_cast<size_t>(i * 4)]);
+      f->CRC = LoadLE32(&crcs[static_cast<size_t>(i * 4)]);
       if (version >= 102) f->Separate = separate[static_cast<size_t>(i)] != 0;
     }
   }

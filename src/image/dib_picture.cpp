@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "image/pixel_rows.h"
+#include "runtime/byte_order.h"
 #include "runtime/sjis.h"
 
 namespace zarn {
@@ -262,18 +263,6 @@ void TDIB::Draw(TDIBCanvas& target, const TRect& rect) const {
 
 namespace {
 
-uint32_t U32(const uint8_t* p) { return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24; }
-uint16_t U16(const uint8_t* p) { return uint16_t(p[0] | p[1] << 8); }
-void Put32(uint8_t* p, uint32_t v) {
-  p[0] = uint8_t(v);
-  p[1] = uint8_t(v >> 8);
-  p[2] = uint8_t(v >> 16);
-  p[3] = uint8_t(v >> 24);
-}
-void Put16(uint8_t* p, uint32_t v) {
-  p[0] = uint8_t(v);
-  p[1] = uint8_t(v >> 8);
-}
 
 // Reads exactly n bytes or raises the invalid-picture error.
 void ReadExact(TStream& stream, void* buffer, int64_t n) {
@@ -289,11 +278,11 @@ void TDIB::LoadFromStream(TStream& stream) {
   int64_t got = stream.Read(file, 14);
   if (got == 0) return;
   if (got < 14 || file[0] != 'B' || file[1] != 'M') throw EInvalidGraphic(kInvalidDIB);
-  uint32_t offBits = U32(file + 10);
+  uint32_t offBits = LoadLE32(file + 10);
 
   uint8_t info[124] = {};
   ReadExact(stream, info, 4);
-  uint32_t infoSize = U32(info);
+  uint32_t infoSize = LoadLE32(info);
   if (infoSize != 12 && (infoSize < 40 || infoSize > 124)) throw EInvalidGraphic(kInvalidDIB);
   ReadExact(stream, info + 4, infoSize - 4);
   int64_t consumed = 14 + infoSize;
@@ -302,15 +291,15 @@ void TDIB::LoadFromStream(TStream& stream) {
   uint32_t bits, compression = kBiRGB, clrUsed = 0;
   bool core = infoSize == 12;
   if (core) {
-    width = U16(info + 4);
-    height = U16(info + 6);
-    bits = U16(info + 10);
+    width = LoadLE16(info + 4);
+    height = LoadLE16(info + 6);
+    bits = LoadLE16(info + 10);
   } else {
-    width = int32_t(U32(info + 4));
-    height = int32_t(U32(info + 8));
-    bits = U16(info + 14);
-    compression = U32(info + 16);
-    clrUsed = U32(info + 32);
+    width = int32_t(LoadLE32(info + 4));
+    height = int32_t(LoadLE32(info + 8));
+    bits = LoadLE16(info + 14);
+    compression = LoadLE32(info + 16);
+    clrUsed = LoadLE32(info + 32);
   }
   bool topDown = height < 0;
   if (topDown) height = -height;
@@ -330,7 +319,7 @@ void TDIB::LoadFromStream(TStream& stream) {
       ReadExact(stream, masks, 12);
       consumed += 12;
     }
-    format = TPixelFormat{U32(masks), U32(masks + 4), U32(masks + 8)};
+    format = TPixelFormat{LoadLE32(masks), LoadLE32(masks + 4), LoadLE32(masks + 8)};
     bool ok = bits == 16 ? (format == TPixelFormat::Rgb555() || format == TPixelFormat::Rgb565())
                          : format == TPixelFormat::Rgb888();
     if (!ok) throw EInvalidGraphic(kInvalidDIB);
@@ -391,24 +380,24 @@ void TDIB::SaveToStream(TStream& stream) const {
   std::vector<uint8_t> head(headerBytes, 0);
   head[0] = 'B';
   head[1] = 'M';
-  Put32(&head[2], headerBytes + imageBytes);
-  Put32(&head[10], headerBytes);
+  StoreLE32(&head[2], headerBytes + imageBytes);
+  StoreLE32(&head[10], headerBytes);
   uint8_t* info = &head[14];
-  Put32(info, 40);
-  Put32(info + 4, uint32_t(s.width));
-  Put32(info + 8, uint32_t(s.height));
-  Put16(info + 12, 1);
-  Put16(info + 14, uint32_t(s.bitCount));
-  Put32(info + 16, bitfields ? kBiBitfields : kBiRGB);
-  Put32(info + 20, imageBytes);
-  Put32(info + 24, 3780);  // 96 dots per inch
-  Put32(info + 28, 3780);
-  Put32(info + 32, entries);
+  StoreLE32(info, 40);
+  StoreLE32(info + 4, uint32_t(s.width));
+  StoreLE32(info + 8, uint32_t(s.height));
+  StoreLE16(info + 12, 1);
+  StoreLE16(info + 14, uint32_t(s.bitCount));
+  StoreLE32(info + 16, bitfields ? kBiBitfields : kBiRGB);
+  StoreLE32(info + 20, imageBytes);
+  StoreLE32(info + 24, 3780);  // 96 dots per inch
+  StoreLE32(info + 28, 3780);
+  StoreLE32(info + 32, entries);
   uint8_t* p = info + 40;
   if (bitfields) {
-    Put32(p, s.format.RedMask);
-    Put32(p + 4, s.format.GreenMask);
-    Put32(p + 8, s.format.BlueMask);
+    StoreLE32(p, s.format.RedMask);
+    StoreLE32(p + 4, s.format.GreenMask);
+    StoreLE32(p + 8, s.format.BlueMask);
     p += 12;
   }
   for (uint32_t i = 0; i < entries; ++i, p += 4) {

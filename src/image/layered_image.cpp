@@ -12,6 +12,7 @@
 
 #include "image/layered_image_jpeg.h"
 #include "image/pixel_rows.h"
+#include "runtime/byte_order.h"
 #include "runtime/scramble_random.h"
 #include "runtime/sjis.h"
 
@@ -46,9 +47,6 @@ int TagVersion(const uint8_t* tag) {
   return v;
 }
 
-int32_t I32At(const uint8_t* p) {
-  return int32_t(uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24);
-}
 
 int64_t RowBytes(int64_t width, int64_t bits) { return ((width * bits + 31) / 32) * 4; }
 
@@ -81,7 +79,7 @@ class Reader {
   int32_t I32() {
     uint8_t b[4];
     Read(b, 4);
-    return I32At(b);
+    return LoadLEI32(b);
   }
   uint8_t U8() {
     uint8_t b;
@@ -206,13 +204,13 @@ void Reader::ReadHeader() {
     Read(block, n);
     if (size > 40) Skip(size - 40);  // a longer header of a later version: the rest is not ours
     h_.HeaderSize = size;
-    h_.Version = I32At(block);
-    h_.FrameCount = I32At(block + 16);
+    h_.Version = LoadLEI32(block);
+    h_.FrameCount = LoadLEI32(block + 16);
     h_.Scrambled = block[21];
     h_.Compression = block[22];
-    h_.BackColor = uint32_t(I32At(block + 24));
-    h_.TileWidth = I32At(block + 28);
-    h_.TileHeight = I32At(block + 32);
+    h_.BackColor = LoadLE32(block + 24);
+    h_.TileWidth = LoadLEI32(block + 28);
+    h_.TileHeight = LoadLEI32(block + 32);
     h_.BottomOpaque = block[36];
     list_.BackColor = h_.BackColor;
     if (h_.Compression > 2) throw EFormatError(Format("画像の圧縮形式が正しくありません (%d)", h_.Compression));
@@ -438,7 +436,7 @@ void Reader::DecodeTiles(const Bytes& b, TDIBSurface& target, int frameIndex, in
   if (h_.Scrambled) order = ScrambledOrder(list_.Seed, count);
   for (int32_t k = 0; k < count; ++k) {
     const uint8_t* p = b.data + size_t(k) * 8;
-    table[size_t(h_.Scrambled ? order[size_t(k)] : k)] = Entry{I32At(p), I32At(p + 4)};
+    table[size_t(h_.Scrambled ? order[size_t(k)] : k)] = Entry{LoadLEI32(p), LoadLEI32(p + 4)};
   }
   int64_t pos = int64_t(count) * 8;
 
@@ -585,7 +583,7 @@ bool IsStoredUncompressed(TStream& stream) {
   if (TagVersion(tag) < 103) return false;
   uint8_t size[4];
   if (stream.Read(size, 4) != 4) return false;
-  int32_t headerSize = I32At(size);
+  int32_t headerSize = LoadLEI32(size);
   uint8_t block[40] = {};
   int32_t n = headerSize < 0 ? 0 : std::min(headerSize, 40);
   if (stream.Read(block, n) != n) return false;

@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <cstring>
 
+#include "runtime/byte_order.h"
+
 namespace zarn {
 
 namespace {
@@ -13,13 +15,12 @@ class PeImage {
 
   bool U16(uint64_t off, uint32_t& v) const {
     if (off + 2 > b_.size()) return false;
-    v = uint8_t(b_[off]) | (uint8_t(b_[off + 1]) << 8);
+    v = LoadLE16(At(off));
     return true;
   }
   bool U32(uint64_t off, uint32_t& v) const {
     if (off + 4 > b_.size()) return false;
-    v = uint8_t(b_[off]) | (uint8_t(b_[off + 1]) << 8) | (uint8_t(b_[off + 2]) << 16) |
-        (uint32_t(uint8_t(b_[off + 3])) << 24);
+    v = LoadLE32(At(off));
     return true;
   }
 
@@ -112,6 +113,8 @@ class PeImage {
   }
 
  private:
+  const uint8_t* At(uint64_t off) const { return reinterpret_cast<const uint8_t*>(b_.data()) + off; }
+
   const std::string& b_;
   uint32_t resRva_ = 0, resSize_ = 0;
   uint64_t resBase_ = 0, sectionTable_ = 0;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "runtime/byte_order.h"
 #include "runtime/error.h"
 
 namespace zarn {
@@ -58,7 +59,7 @@ int32_t TStream::ReadI32() { return static_cast<int32_t>(ReadU32()); }
 uint32_t TStream::ReadU32() {
   uint8_t b[4];
   ReadBuffer(b, 4);
-  return b[0] | (b[1] << 8) | (b[2] << 16) | (static_cast<uint32_t>(b[3]) << 24);
+  return LoadLE32(b);
 }
 
 int64_t TStream::ReadI64() {

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <utility>
 
+#include "runtime/byte_order.h"
 #include "runtime/error.h"
 #include "runtime/sjis.h"
 #include "settings/paths.h"
@@ -43,7 +44,7 @@ class SettingsReader {
   uint32_t U32(const char* item) {
     uint8_t b[4];
     Read(b, 4, item);
-    return b[0] | (b[1] << 8) | (b[2] << 16) | (static_cast<uint32_t>(b[3]) << 24);
+    return LoadLE32(b);
   }
   int32_t I32(const char* item) { return static_cast<int32_t>(U32(item)); }
   int64_t I64(const char* item) {

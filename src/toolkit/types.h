@@ -10,30 +10,23 @@
 
 namespace zarn {
 
-// Colours (0x00BBGGRR), points and rectangles (Left, Top, Right, Bottom) are those of
-// the picture layer, so pictures and controls share them.
-inline int RedOf(TColor c) { return c & 0xFF; }
-inline int GreenOf(TColor c) { return (c >> 8) & 0xFF; }
-inline int BlueOf(TColor c) { return (c >> 16) & 0xFF; }
-constexpr TColor RGBColor(int r, int g, int b) {
-  return static_cast<TColor>((r & 0xFF) | ((g & 0xFF) << 8) | ((b & 0xFF) << 16));
-}
-
-constexpr TColor clBlack = RGBColor(0, 0, 0);
-constexpr TColor clWhite = RGBColor(255, 255, 255);
-constexpr TColor clBlue = RGBColor(0, 0, 255);
-constexpr TColor clNavy = RGBColor(0, 0, 128);
-constexpr TColor clRed = RGBColor(255, 0, 0);
-constexpr TColor clGray = RGBColor(128, 128, 128);
-constexpr TColor clSilver = RGBColor(192, 192, 192);
+// Colours (0x00BBGGRR, made by MakeColor), points and rectangles (Left, Top, Right,
+// Bottom) are those of the picture layer, so pictures and controls share them.
+constexpr TColor clBlack = MakeColor(0, 0, 0);
+constexpr TColor clWhite = MakeColor(255, 255, 255);
+constexpr TColor clBlue = MakeColor(0, 0, 255);
+constexpr TColor clNavy = MakeColor(0, 0, 128);
+constexpr TColor clRed = MakeColor(255, 0, 0);
+constexpr TColor clGray = MakeColor(128, 128, 128);
+constexpr TColor clSilver = MakeColor(192, 192, 192);
 // The system's colours as this toolkit draws them.
-constexpr TColor clBtnFace = RGBColor(240, 240, 240);
-constexpr TColor clBtnShadow = RGBColor(160, 160, 160);
-constexpr TColor clBtnHighlight = RGBColor(255, 255, 255);
-constexpr TColor clWindow = RGBColor(255, 255, 255);
-constexpr TColor clWindowText = RGBColor(0, 0, 0);
-constexpr TColor clGrayText = RGBColor(109, 109, 109);
-constexpr TColor clHighlight = RGBColor(0, 120, 215);
+constexpr TColor clBtnFace = MakeColor(240, 240, 240);
+constexpr TColor clBtnShadow = MakeColor(160, 160, 160);
+constexpr TColor clBtnHighlight = MakeColor(255, 255, 255);
+constexpr TColor clWindow = MakeColor(255, 255, 255);
+constexpr TColor clWindowText = MakeColor(0, 0, 0);
+constexpr TColor clGrayText = MakeColor(109, 109, 109);
+constexpr TColor clHighlight = MakeColor(0, 120, 215);
 
 struct TSize {
   int cx = 0, cy = 0;

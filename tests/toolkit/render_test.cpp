@@ -183,8 +183,8 @@ TEST_F(RenderTest, GradientPictureAndLabelStackInCreationOrder) {
   EXPECT_EQ(At(5, 5), clRed);        // the picture at (0, 0), natural size
   EXPECT_EQ(At(19, 9), clRed);
   EXPECT_EQ(At(50, 0), clBlue);  // gradient starts blue at the top...
-  EXPECT_LT(BlueOf(At(50, 55)), 255);  // ...and darkens towards navy
-  EXPECT_GE(BlueOf(At(50, 55)), 128);
+  EXPECT_LT(ColorBlue(At(50, 55)), 255);  // ...and darkens towards navy
+  EXPECT_GE(ColorBlue(At(50, 55)), 128);
   EXPECT_EQ(At(50, 65), clBlack);     // the strip over both
   // Centred and stretched placements come from the paint box's rule.
   box.SetCenter(true);
@@ -200,8 +200,8 @@ TEST_F(RenderTest, GradientPictureAndLabelStackInCreationOrder) {
   // An empty picture paints nothing: the gradient shows.
   box.DIB().Clear();
   RenderForm(form, picture);
-  EXPECT_EQ(RedOf(At(5, 5)), 0);
-  EXPECT_GT(BlueOf(At(5, 5)), 240);
+  EXPECT_EQ(ColorRed(At(5, 5)), 0);
+  EXPECT_GT(ColorBlue(At(5, 5)), 240);
 }
 
 }  // namespace

@@ -2,19 +2,16 @@
 
 #include <cmath>
 
+#include "image/dib_picture.h"
+
 namespace zarn {
 namespace medium {
 
 namespace {
 
-constexpr uint32_t Rgb(int r, int g, int b) { return uint32_t(r & 255) | uint32_t(g & 255) << 8 | uint32_t(b & 255) << 16; }
-
-uint32_t Mix(uint32_t a, uint32_t b, double t) {
-  auto ch = [&](int shift) {
-    double v = double(a >> shift & 255) * (1 - t) + double(b >> shift & 255) * t;
-    return uint32_t(std::lround(v)) << shift;
-  };
-  return ch(0) | ch(8) | ch(16);
+TColor Mix(TColor a, TColor b, double t) {
+  auto ch = [t](uint8_t x, uint8_t y) { return uint8_t(std::lround(x * (1 - t) + y * t)); };
+  return MakeColor(ch(ColorRed(a), ColorRed(b)), ch(ColorGreen(a), ColorGreen(b)), ch(ColorBlue(a), ColorBlue(b)));
 }
 
 // 5 x 7 dots per character, one string per row.
@@ -63,7 +60,7 @@ void DrawBlockText(Picture& p, int x, int y, const std::string& text, int scale,
 std::string BackgroundPicture(uint32_t key) {
   const int w = 640, h = 400;
   Picture sky(w, h);
-  const uint32_t top = Rgb(24, 18, 72), middle = Rgb(150, 70, 120), horizon = Rgb(250, 170, 90);
+  const uint32_t top = MakeColor(24, 18, 72), middle = MakeColor(150, 70, 120), horizon = MakeColor(250, 170, 90);
   for (int y = 0; y < h; ++y) {
     double t = double(y) / (h - 1);
     uint32_t c = t < 0.6 ? Mix(top, middle, t / 0.6) : Mix(middle, horizon, (t - 0.6) / 0.4);
@@ -76,31 +73,31 @@ std::string BackgroundPicture(uint32_t key) {
     int x = int(seed >> 8) % w;
     seed = seed * 1103515245u + 12345u;
     int y = int(seed >> 8) % (h / 2);
-    sky.At(x, y) = Mix(sky.At(x, y), Rgb(255, 255, 230), 0.8);
+    sky.At(x, y) = Mix(sky.At(x, y), MakeColor(255, 255, 230), 0.8);
   }
   // The setting sun, then two rows of hills in front of it.
   for (int y = 0; y < h; ++y)
     for (int x = 0; x < w; ++x) {
       double d = std::hypot(x - 470.0, y - 300.0);
-      if (d < 46) sky.At(x, y) = Mix(Rgb(255, 230, 150), sky.At(x, y), d / 60);
+      if (d < 46) sky.At(x, y) = Mix(MakeColor(255, 230, 150), sky.At(x, y), d / 60);
     }
   for (int x = 0; x < w; ++x) {
     int far = int(300 + 22 * std::sin(x / 53.0) + 12 * std::sin(x / 17.0 + 1));
     int near = int(335 + 28 * std::sin(x / 91.0 + 2) + 8 * std::sin(x / 23.0));
-    for (int y = far; y < h; ++y) sky.At(x, y) = Mix(Rgb(70, 40, 90), sky.At(x, y), 0.15);
-    for (int y = near; y < h; ++y) sky.At(x, y) = Rgb(30, 22, 48);
+    for (int y = far; y < h; ++y) sky.At(x, y) = Mix(MakeColor(70, 40, 90), sky.At(x, y), 0.15);
+    for (int y = near; y < h; ++y) sky.At(x, y) = MakeColor(30, 22, 48);
   }
 
   // The title layer: everything in the key colour but the letters and their shadow.
-  const uint32_t keyColour = Rgb(255, 0, 255);
+  const uint32_t keyColour = MakeColor(255, 0, 255);
   Picture title(w, h, keyColour);
   const std::string line1 = "ZARN ENGINE", line2 = "DEMO STORY";
   auto width = [](const std::string& s, int scale) { return int(s.size()) * 6 * scale - scale; };
   const int x1 = (w - width(line1, 7)) / 2, x2 = (w - width(line2, 5)) / 2;
-  DrawBlockText(title, x1 + 4, 84 + 4, line1, 7, Rgb(20, 10, 40));
-  DrawBlockText(title, x1, 84, line1, 7, Rgb(255, 244, 220));
-  DrawBlockText(title, x2 + 3, 160 + 3, line2, 5, Rgb(20, 10, 40));
-  DrawBlockText(title, x2, 160, line2, 5, Rgb(255, 210, 120));
+  DrawBlockText(title, x1 + 4, 84 + 4, line1, 7, MakeColor(20, 10, 40));
+  DrawBlockText(title, x1, 84, line1, 7, MakeColor(255, 244, 220));
+  DrawBlockText(title, x2 + 3, 160 + 3, line2, 5, MakeColor(20, 10, 40));
+  DrawBlockText(title, x2, 160, line2, 5, MakeColor(255, 210, 120));
 
   std::vector<Layer> layers;
   layers.push_back({"sky", sky});
@@ -110,13 +107,13 @@ std::string BackgroundPicture(uint32_t key) {
 
 std::string CharacterPicture(uint32_t key) {
   const int w = 200, h = 300;
-  Picture p(w, h, Rgb(240, 232, 220));
+  Picture p(w, h, MakeColor(240, 232, 220));
   for (int y = 0; y < h; ++y)
     for (int x = 0; x < w; ++x) {
       double head = std::hypot(x - 100.0, y - 95.0);
       bool body = y > 150 && std::abs(x - 100) < 20 + (y - 150) / 2;
-      if (head < 48 || body) p.At(x, y) = Mix(Rgb(60, 40, 80), Rgb(120, 80, 140), double(y) / h);
-      if (x < 6 || y < 6 || x >= w - 6 || y >= h - 6) p.At(x, y) = Rgb(150, 110, 60);
+      if (head < 48 || body) p.At(x, y) = Mix(MakeColor(60, 40, 80), MakeColor(120, 80, 140), double(y) / h);
+      if (x < 6 || y < 6 || x >= w - 6 || y >= h - 6) p.At(x, y) = MakeColor(150, 110, 60);
     }
   std::vector<Layer> layers;
   layers.push_back({"portrait", p});

@@ -71,7 +71,7 @@ class TGalleryForm : public TForm {
     PaintBox.DIB().SetSize(50, 38, 24);
     for (int y = 0; y < 38; ++y)
       for (int x = 0; x < 50; ++x)
-        PaintBox.DIB().Canvas().FillRect(Bounds(x, y, 1, 1), RGBColor(x * 5, y * 6, 255 - x * 5));
+        PaintBox.DIB().Canvas().FillRect(Bounds(x, y, 1, 1), MakeColor(x * 5, y * 6, 255 - x * 5));
     PaintBox.SetStretch(true);
     Place(Label1, 12, 56, 0, 0, "左寄せのラベル（自動サイズ）");
     LabelRight.SetAutoSize(false);

@@ -106,14 +106,14 @@ void TPictureCanvas::BlendGlyph(int x, int y, const TGlyphMask& mask, const TRec
       if (a == 0) continue;
       if (rgb24) {
         uint8_t* p = row + px * 3;  // blue, green, red
-        p[0] = static_cast<uint8_t>(mix(p[0], BlueOf(ink), a));
-        p[1] = static_cast<uint8_t>(mix(p[1], GreenOf(ink), a));
-        p[2] = static_cast<uint8_t>(mix(p[2], RedOf(ink), a));
+        p[0] = static_cast<uint8_t>(mix(p[0], ColorBlue(ink), a));
+        p[1] = static_cast<uint8_t>(mix(p[1], ColorGreen(ink), a));
+        p[2] = static_cast<uint8_t>(mix(p[2], ColorRed(ink), a));
       } else {
         // Other formats go through colours; the picture's canvas still has the origin.
         TColor under = target_.PixelColor(target_.ReadPixel(px, py));
-        TColor mixed = RGBColor(mix(RedOf(under), RedOf(ink), a), mix(GreenOf(under), GreenOf(ink), a),
-                                mix(BlueOf(under), BlueOf(ink), a));
+        TColor mixed = MakeColor(mix(ColorRed(under), ColorRed(ink), a), mix(ColorGreen(under), ColorGreen(ink), a),
+                                mix(ColorBlue(under), ColorBlue(ink), a));
         canvas.FillRect(Bounds(px - originX_, py - originY_, 1, 1), mixed);
       }
     }

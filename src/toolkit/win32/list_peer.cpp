@@ -16,6 +16,17 @@ namespace {
 
 using win32::ToWide;
 
+// The messages that empty, fill and select in a list box or a combo box.
+struct ListMessages {
+  UINT reset, add, select;
+};
+
+void Fill(HWND hwnd, ListMessages m, const std::vector<std::string>& items, int index) {
+  SendMessageW(hwnd, m.reset, 0, 0);
+  for (const std::string& item : items) SendMessageW(hwnd, m.add, 0, reinterpret_cast<LPARAM>(ToWide(item).c_str()));
+  SendMessageW(hwnd, m.select, static_cast<WPARAM>(index), 0);
+}
+
 class ListPeer : public WinPeer {
  public:
   ListPeer(Win32Backend& backend, TDirectoryListBox& list) : WinPeer(backend, list), list_(list) {
@@ -33,10 +44,7 @@ class ListPeer : public WinPeer {
     switch (what) {
       case TProp::Items:
       case TProp::ItemIndex:
-        SendMessageW(hwnd_, LB_RESETCONTENT, 0, 0);
-        for (const std::string& item : list_.Items())
-          SendMessageW(hwnd_, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(ToWide(item).c_str()));
-        SendMessageW(hwnd_, LB_SETCURSEL, static_cast<WPARAM>(list_.ItemIndex()), 0);
+        Fill(hwnd_, {LB_RESETCONTENT, LB_ADDSTRING, LB_SETCURSEL}, list_.Items(), list_.ItemIndex());
         break;
       case TProp::Caption:
         break;
@@ -69,10 +77,7 @@ class ComboPeer : public WinPeer {
     switch (what) {
       case TProp::Items:
       case TProp::ItemIndex:
-        SendMessageW(hwnd_, CB_RESETCONTENT, 0, 0);
-        for (const std::string& item : combo_.Items())
-          SendMessageW(hwnd_, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(ToWide(item).c_str()));
-        SendMessageW(hwnd_, CB_SETCURSEL, static_cast<WPARAM>(combo_.ItemIndex()), 0);
+        Fill(hwnd_, {CB_RESETCONTENT, CB_ADDSTRING, CB_SETCURSEL}, combo_.Items(), combo_.ItemIndex());
         break;
       case TProp::Caption:
         break;

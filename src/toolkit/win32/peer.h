@@ -26,7 +26,7 @@ class TForm;
 
 namespace win32ui {
 
-inline COLORREF Ref(TColor c) { return RGB(RedOf(c), GreenOf(c), BlueOf(c)); }
+inline COLORREF Ref(TColor c) { return RGB(ColorRed(c), ColorGreen(c), ColorBlue(c)); }
 
 // Fonts by their description, made once per run and deleted with the backend.
 class FontCache {

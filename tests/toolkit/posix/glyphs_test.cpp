@@ -14,7 +14,7 @@ namespace {
 
 const char* const kIpaGothicP = "/usr/share/fonts/opentype/ipafont-gothic/ipagp.ttf";
 const TColor kPaper = clWhite;
-const TColor kInk = RGBColor(200, 0, 0);
+const TColor kInk = MakeColor(200, 0, 0);
 
 // A picture to draw on and what was drawn on it.
 struct Sheet {
@@ -83,11 +83,11 @@ TEST_F(GlyphTextTest, GlyphsFillTheirAdvancesInTheFontColour) {
   for (int y = 5; y < 17; ++y)
     for (int x = 10; x < 10 + wa + wA + wk + ws; ++x) {
       TColor c = sheet.At(x, y);
-      EXPECT_EQ(BlueOf(c), GreenOf(c)) << "only blended between ink and paper";
-      EXPECT_GE(RedOf(c), RedOf(kInk));
+      EXPECT_EQ(ColorBlue(c), ColorGreen(c)) << "only blended between ink and paper";
+      EXPECT_GE(ColorRed(c), ColorRed(kInk));
       if (x < 10 + wa) {
         grey += c != kInk && c != kPaper;
-        strong += GreenOf(c) < 128;
+        strong += ColorGreen(c) < 128;
       } else if (x >= 10 + wa + wA + wk) {
         solid += c == kInk;
       }
