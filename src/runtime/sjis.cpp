@@ -36,6 +36,18 @@ bool EndsWithDelimiter(const std::string& s, char ch) {
 
 std::string AddBackslash(const std::string& path) { return EndsWithDelimiter(path, '\\') ? path : path + "\\"; }
 
+bool IsDeviceName(const std::string& component) {
+  // The part before the first dot, without trailing spaces, names the device.
+  std::string base = component.substr(0, component.find('.'));
+  while (!base.empty() && base.back() == ' ') base.pop_back();
+  base = UpperCase(base);
+  static const char* const kDevices[] = {"CON", "PRN", "AUX", "NUL", "CONIN$", "CONOUT$", "CLOCK$"};
+  for (const char* d : kDevices)
+    if (base == d) return true;
+  return base.size() == 4 && (base.compare(0, 3, "COM") == 0 || base.compare(0, 3, "LPT") == 0) && base[3] >= '1' &&
+         base[3] <= '9';
+}
+
 std::vector<std::string> SplitDelimited(const std::string& s, char sep) {
   std::vector<std::string> parts;
   std::string cur;

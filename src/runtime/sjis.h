@@ -20,6 +20,9 @@ size_t FindDelimiter(const std::string& s, char ch, size_t from = 0);
 bool EndsWithDelimiter(const std::string& s, char ch);
 // Appends a backslash unless the path ends with one (a trail byte 0x5C is not one); "" gives "\".
 std::string AddBackslash(const std::string& path);
+// True when a path component names a device (CON, PRN, AUX, NUL, CLOCK$, COM1-9,
+// LPT1-9, …), whatever its extension and case: Windows opens the device instead.
+bool IsDeviceName(const std::string& component);
 // Splits at every `sep` that is a character of its own.
 std::vector<std::string> SplitDelimited(const std::string& s, char sep);
 // Replaces every `from` that is a character of its own by `to`.

@@ -51,18 +51,6 @@ std::vector<std::string> PathComponents(const std::string& path) {
   return parts;
 }
 
-bool IsDeviceName(const std::string& component) {
-  // The part before the first dot, without trailing spaces, names the device.
-  std::string base = component.substr(0, component.find('.'));
-  while (!base.empty() && base.back() == ' ') base.pop_back();
-  base = UpperCase(base);
-  static const char* const kDevices[] = {"CON", "PRN", "AUX", "NUL", "CONIN$", "CONOUT$", "CLOCK$"};
-  for (const char* d : kDevices)
-    if (base == d) return true;
-  return base.size() == 4 && (base.compare(0, 3, "COM") == 0 || base.compare(0, 3, "LPT") == 0) && base[3] >= '1' &&
-         base[3] <= '9';
-}
-
 bool IsPlainName(const std::string& name) {
   if (name.empty() || name.find_first_not_of(". ") == std::string::npos) return false;
   if (name.back() == '.' || name.back() == ' ') return false;

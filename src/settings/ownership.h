@@ -19,10 +19,6 @@ class TZarnInstallSet;
 // 0x5C trail byte of a double-byte character splits nothing); empty ones kept.
 std::vector<std::string> PathComponents(const std::string& path);
 
-// True when a path component names a device (CON, PRN, AUX, NUL, COM1-9, LPT1-9, …),
-// whatever its extension and case.
-bool IsDeviceName(const std::string& component);
-
 // True when `subPath` names something strictly inside the folder it is taken relative
 // to, whichever of "\" and "/" separates its components (a 0x5C trail byte of a
 // double-byte character separates nothing): every component, one trailing separator

@@ -14,18 +14,6 @@ constexpr size_t kMaxPath = 260;
 bool IsAsciiLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
 char Upper(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) : c; }
 
-bool IsReservedDeviceName(const std::string& name) {
-  std::string base = UpperCase(name.substr(0, name.find('.')));
-  while (!base.empty() && base.back() == ' ') base.pop_back();
-  static const char* const kNames[] = {"CON", "PRN", "AUX", "NUL", "CONIN$", "CONOUT$"};
-  for (const char* n : kNames)
-    if (base == n) return true;
-  if (base.size() == 4 && (base.compare(0, 3, "COM") == 0 || base.compare(0, 3, "LPT") == 0) && base[3] >= '1' &&
-      base[3] <= '9')
-    return true;
-  return false;
-}
-
 // Checks the bytes of one component; false on a forbidden character or a lead byte
 // without its trail byte, and (unless `literal`) on a device name.
 bool IsValidName(const std::string& name, bool literal) {
@@ -40,7 +28,7 @@ bool IsValidName(const std::string& name, bool literal) {
     }
     if (c < 0x20 || std::strchr("<>:\"|?*", c)) return false;
   }
-  return literal || !IsReservedDeviceName(name);
+  return literal || !IsDeviceName(name);
 }
 
 // Drops trailing dots and spaces, as Windows does with every name it is given.
@@ -116,7 +104,7 @@ size_t CharacterCount(const std::string& s) {
 }
 
 bool NeedsLiteralPath(const std::string& name) {
-  return IsReservedDeviceName(name) || (!name.empty() && (name.back() == '.' || name.back() == ' '));
+  return IsDeviceName(name) || (!name.empty() && (name.back() == '.' || name.back() == ' '));
 }
 
 bool IsShortName(const std::string& name) {
