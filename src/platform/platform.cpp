@@ -74,7 +74,7 @@ FileShare ShareOf(uint16_t mode) {
 }  // namespace
 
 TFileStream::TFileStream(Platform& platform, const std::string& path, uint16_t mode, bool writeThrough)
-    : THandleStream(nullptr, path), path_(path) {
+    : THandleStream(nullptr, path) {
   if (mode == fmCreate) {
     owned_ = platform.OpenFile(path, FileAccess::ReadWrite, FileShare::None, FileCreate::CreateAlways, writeThrough);
     if (!owned_) throw EFCreateError(Format("ファイル %s を作成できません", path));

@@ -295,10 +295,9 @@ class TFileStream : public THandleStream {
  public:
   TFileStream(Platform& platform, const std::string& path, uint16_t mode, bool writeThrough = false);
   ~TFileStream() override;
-  const std::string& FileName() const { return path_; }
+  const std::string& FileName() const { return name_; }
 
  private:
-  std::string path_;
   std::unique_ptr<FileHandle> owned_;
 };
 
