@@ -15,7 +15,6 @@
 #include "launcher/launcher.h"
 #include "launcher/launch_rules.h"
 #include "platform/posix/emulated_machine.h"
-#include "platform/posix/host_text.h"
 #include "runtime/error.h"
 #include "runtime/sjis.h"
 #include "settings/paths.h"
@@ -274,7 +273,7 @@ int main(int argc, char** argv) {
   try {
     return zarn::setuptool::Main(argc, argv);
   } catch (const zarn::EZarnError& e) {  // the program's own messages are Shift-JIS
-    std::cerr << "zarn-setup: " << zarn::posix::SjisToUtf8Lossy(e.Message()) << "\n";
+    std::cerr << "zarn-setup: " << zarn::HostUtf8(e.Message()) << "\n";
     return 1;
   } catch (const std::exception& e) {
     std::cerr << "zarn-setup: " << e.what() << "\n";

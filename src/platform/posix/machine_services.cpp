@@ -623,7 +623,7 @@ std::unique_ptr<Module> EmulatedMachine::LoadModule(const std::string& path) {
   return std::make_unique<PeModule>(r.host, std::move(image));
 }
 
-std::string EmulatedMachine::SjisToUtf8(const std::string& s) { return posix::SjisToUtf8Lossy(s); }
+std::string EmulatedMachine::SjisToUtf8(const std::string& s) { return HostUtf8(s); }
 
 std::string HostUtf8(const std::string& sjis) { return posix::SjisToUtf8Lossy(sjis); }
 std::string EmulatedMachine::Utf8ToSjis(const std::string& s) { return posix::Utf8ToSjisLossy(s); }

@@ -278,7 +278,7 @@ std::unique_ptr<Module> Win32Platform::LoadModule(const std::string& path) {
   return std::make_unique<Win32Module>(m, true);
 }
 
-std::string Win32Platform::SjisToUtf8(const std::string& s) { return FromWide(ToWide(s), kCodePageUtf8); }
+std::string Win32Platform::SjisToUtf8(const std::string& s) { return HostUtf8(s); }
 
 std::string Win32Platform::Utf8ToSjis(const std::string& s) { return FromWide(ToWide(s, kCodePageUtf8)); }
 
