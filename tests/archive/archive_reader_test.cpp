@@ -363,7 +363,9 @@ TEST_F(ArchiveRead, FlippedBytesRaiseOnlyTheArchivesOwnErrors) {
       if (inCompressed) {
         EXPECT_FALSE(r.openRaised) << what << ": member data is not read by Open";
         auto got = r.extracted.find(inCompressed->name);
-        if (got != r.extracted.end()) EXPECT_EQ(got->second, good.extracted.at(inCompressed->name)) << what;
+        if (got != r.extracted.end()) {
+          EXPECT_EQ(got->second, good.extracted.at(inCompressed->name)) << what;
+        }
       }
     }
   }

@@ -1,11 +1,6 @@
 // Rendering a form headless: graphic controls paint on their parent in creation order,
-// windowed controls lie above them, hidden ones leave no trace, and the picture can be
-// saved as PNG.
+// windowed controls lie above them, hidden ones leave no trace.
 #include <gtest/gtest.h>
-
-#include <cstdio>
-#include <fstream>
-#include <iterator>
 
 #include "support/test_machine.h"
 #include "toolkit/headless/headless.h"
@@ -136,34 +131,6 @@ TEST_F(RenderTest, RadioButtonsAreRoundWithADotWhenChosen) {
   EXPECT_EQ(At(5, 5), clWindowText);
   EXPECT_EQ(At(5, 25), clWindow);
 }
-
-TEST_F(RenderTest, SavedPngHasTheSignatureAndSize) {
-#if defined(_WIN32)
-  GTEST_SKIP() << "PNG files are written on Linux only";
-#else
-  Swatch s(form, "S", clRed, Bounds(0, 0, 10, 10));
-  RenderForm(form, picture);
-  std::string path = ::testing::TempDir() + "zarn-render-test.png";
-  SavePng(picture, path);
-  std::ifstream in(path, std::ios::binary);
-  std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  std::remove(path.c_str());
-  ASSERT_GT(bytes.size(), 33u);
-  EXPECT_EQ(bytes.substr(0, 8), std::string("\x89PNG\r\n\x1a\n", 8));
-  auto be32 = [&](size_t at) {
-    return (uint32_t(uint8_t(bytes[at])) << 24) | (uint32_t(uint8_t(bytes[at + 1])) << 16) |
-           (uint32_t(uint8_t(bytes[at + 2])) << 8) | uint8_t(bytes[at + 3]);
-  };
-  EXPECT_EQ(be32(16), 100u);  // IHDR width
-  EXPECT_EQ(be32(20), 80u);   // IHDR height
-  EXPECT_EQ(bytes[24], 8);    // bit depth
-  EXPECT_EQ(bytes[25], 2);    // RGB
-  EXPECT_THROW(SavePng(picture, "/nonexistent-folder/x.png"), EZarnError);
-  TDIB empty;
-  EXPECT_THROW(SavePng(empty, path), EZarnError);
-#endif
-}
-
 
 // A splash-like form: gradient, then a picture over part of it, then a black strip.
 TEST_F(RenderTest, GradientPictureAndLabelStackInCreationOrder) {
