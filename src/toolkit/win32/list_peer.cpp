@@ -31,6 +31,7 @@ class ListPeer : public WinPeer {
  public:
   ListPeer(Win32Backend& backend, TDirectoryListBox& list) : WinPeer(backend, list), list_(list) {
     CreateChild(L"LISTBOX", LBS_NOTIFY | WS_VSCROLL | LBS_NOINTEGRALHEIGHT, WS_EX_CLIENTEDGE);
+    showsCaption_ = false;
   }
   // A double-click opens the folder.
   void Notify(int code) override {
@@ -46,8 +47,6 @@ class ListPeer : public WinPeer {
       case TProp::ItemIndex:
         Fill(hwnd_, {LB_RESETCONTENT, LB_ADDSTRING, LB_SETCURSEL}, list_.Items(), list_.ItemIndex());
         break;
-      case TProp::Caption:
-        break;
       default:
         WinPeer::Apply(what);
     }
@@ -61,6 +60,7 @@ class ComboPeer : public WinPeer {
  public:
   ComboPeer(Win32Backend& backend, TDriveComboBox& combo) : WinPeer(backend, combo), combo_(combo) {
     CreateChild(L"COMBOBOX", CBS_DROPDOWNLIST | WS_VSCROLL, 0);
+    showsCaption_ = false;
   }
   // Choosing a drive moves to it; a drive that is refused leaves the one in use shown.
   void Notify(int code) override {
@@ -78,8 +78,6 @@ class ComboPeer : public WinPeer {
       case TProp::Items:
       case TProp::ItemIndex:
         Fill(hwnd_, {CB_RESETCONTENT, CB_ADDSTRING, CB_SETCURSEL}, combo_.Items(), combo_.ItemIndex());
-        break;
-      case TProp::Caption:
         break;
       default:
         WinPeer::Apply(what);

@@ -109,6 +109,8 @@ class WinPeer : public ControlPeer {
   Win32Backend& backend_;
   TControl& control_;
   HWND hwnd_ = nullptr;
+  // False for windows whose text is their content, not a caption (lists, progress bars).
+  bool showsCaption_ = true;
 };
 
 WinPeer* PeerOf(HWND hwnd);

@@ -15,6 +15,7 @@ class ProgressPeer : public WinPeer {
  public:
   ProgressPeer(Win32Backend& backend, TProgressBar& bar) : WinPeer(backend, bar), bar_(bar) {
     CreateChild(PROGRESS_CLASSW, 0, 0);
+    showsCaption_ = false;
   }
 
  protected:
@@ -24,8 +25,6 @@ class ProgressPeer : public WinPeer {
       case TProp::Position:
         SendMessageW(hwnd_, PBM_SETRANGE32, static_cast<WPARAM>(bar_.Min()), bar_.Max());
         SendMessageW(hwnd_, PBM_SETPOS, static_cast<WPARAM>(bar_.Position()), 0);
-        break;
-      case TProp::Caption:
         break;
       default:
         WinPeer::Apply(what);

@@ -72,7 +72,7 @@ void WinPeer::Apply(TProp what) {
                    control_.Height() + DropDownHeight(), SWP_NOZORDER | SWP_NOACTIVATE);
       break;
     case TProp::Caption:
-      SetWindowTextW(hwnd_, ToWide(control_.Caption()).c_str());
+      if (showsCaption_) SetWindowTextW(hwnd_, ToWide(control_.Caption()).c_str());
       break;
     case TProp::Visible:
       ShowWindow(hwnd_, control_.Visible() ? SW_SHOWNA : SW_HIDE);
