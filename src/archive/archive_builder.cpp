@@ -10,8 +10,8 @@
 #include "runtime/error.h"
 #include "runtime/scramble_random.h"
 #include "runtime/sjis.h"
+#include "runtime/zlib_streams.h"
 #include "settings/paths.h"
-#include "settings/zlib_streams.h"
 
 namespace zarn {
 

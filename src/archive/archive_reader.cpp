@@ -12,9 +12,9 @@
 #include "runtime/error.h"
 #include "runtime/scramble_random.h"
 #include "runtime/sjis.h"
+#include "runtime/zlib_streams.h"
 #include "settings/install_settings.h"
 #include "settings/paths.h"
-#include "settings/zlib_streams.h"
 
 namespace zarn {
 

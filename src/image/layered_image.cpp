@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cstring>
 
-#include <zlib.h>
 #ifdef ZARN_HAVE_LIBDEFLATE
 #include <libdeflate.h>
 
@@ -15,6 +14,7 @@
 #include "runtime/byte_order.h"
 #include "runtime/scramble_random.h"
 #include "runtime/sjis.h"
+#include "runtime/zlib_streams.h"
 
 namespace zarn {
 
@@ -155,27 +155,28 @@ int64_t Inflate(const uint8_t* src, int64_t size, uint8_t* out, int64_t capacity
       return int64_t(written);
   }
 #endif
-  z_stream z{};
-  if (inflateInit(&z) != Z_OK) throw EZlibError("展開エラー");
-  struct Guard {
-    z_stream* z;
-    ~Guard() { inflateEnd(z); }
-  } guard{&z};
-  z.next_in = const_cast<Bytef*>(src);
-  z.avail_in = uInt(size);
-  z.next_out = out;
-  z.avail_out = uInt(capacity);
-  int rc = inflate(&z, Z_FINISH);
-  const int64_t written = int64_t(z.total_out);
-  if (rc == Z_BUF_ERROR && z.avail_out == 0) {
-    std::vector<uint8_t> rest(static_cast<size_t>(kInflateSlack));
-    z.next_out = rest.data();
-    z.avail_out = uInt(rest.size());
-    rc = inflate(&z, Z_FINISH);
-    if (rc == Z_BUF_ERROR && z.avail_out == 0) throw EFormatError("展開後のデータが大きすぎます");
+  // zlib tells damaged, short and oversized streams apart; the plane takes what fits.
+  int64_t written = 0;
+  bool given = false;
+  InflateEnd end = InflateBlocks(
+      [&](const uint8_t*& data) -> int64_t {
+        if (given) return 0;
+        given = true;
+        data = src;
+        return size;
+      },
+      [&](const uint8_t* block, int64_t n) {
+        const int64_t take = std::min(n, capacity - written);
+        std::memcpy(out + written, block, size_t(take));
+        written += take;
+      },
+      capacity + kInflateSlack);
+  switch (end) {
+    case InflateEnd::Complete: return written;
+    case InflateEnd::TooLarge: throw EFormatError("展開後のデータが大きすぎます");
+    case InflateEnd::Truncated: throw EZlibError("展開エラー: データが途中で終わっています");
+    case InflateEnd::Damaged: break;
   }
-  if (rc == Z_STREAM_END) return written;
-  if (rc == Z_BUF_ERROR) throw EZlibError("展開エラー: データが途中で終わっています");
   throw EZlibError("展開エラー: データが壊れています");
 }
 

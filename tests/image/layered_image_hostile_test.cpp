@@ -209,6 +209,11 @@ TEST(BrimHostile, DeflatedPlanesThatAreDamagedOrTooLarge) {
   std::string bomb = BrimWriter::Write(plan);
   EXPECT_LT(bomb.size(), 64u << 10);
   EXPECT_THROW(Load(bomb), EFormatError);
+  // A few kilobytes beyond the rows are tolerated and dropped; a truncated stream is not.
+  plan.frames[0].layers[0].colourBytes = std::string(200 + 4000, '\x7f');
+  std::string slack = BrimWriter::Write(plan);
+  EXPECT_NO_THROW(Load(slack));
+  EXPECT_THROW(Load(slack.substr(0, slack.size() - 8)), EZarnError);
   // Bytes that are not a zlib stream at all: the writer deflates them, so damage the
   // stored data after writing.
   plan.frames[0].layers[0].rawColour = false;

@@ -1,4 +1,4 @@
-#include "settings/zlib_streams.h"
+#include "runtime/zlib_streams.h"
 
 #include <gtest/gtest.h>
 #include <zlib.h>
