@@ -61,7 +61,11 @@ void PaintCheckBox(TCheckBox& check, TCanvas& canvas) {
   TRect box = Bounds(0, top, 13, 13);
   canvas.FillRect(box, check.EffectivelyEnabled() ? clWindow : clBtnFace);
   canvas.FrameRect(box, clGray);
-  if (check.Checked()) canvas.FillRect(Bounds(3, top + 3, 7, 7), clWindowText);
+  if (check.Checked()) {
+    // The tick, three pixels thick: down to the right for three columns, then up.
+    static const int kTop[7] = {5, 6, 7, 6, 5, 4, 3};
+    for (int i = 0; i < 7; ++i) canvas.FillRect(Bounds(3 + i, top + kTop[i], 1, 3), clWindowText);
+  }
   PaintCaption(canvas, check, 17, (check.Height() - check.Font().height) / 2, false);
 }
 
@@ -150,7 +154,7 @@ void PaintDriveComboBox(TDriveComboBox& combo, TCanvas& canvas) {
 
 void PaintDirectoryListBox(TDirectoryListBox& list, TCanvas& canvas) {
   PaintSunkenBox(canvas, list, list.Color());
-  const int row = 16;
+  const int row = 13;  // the list box's item height on the dialog font
   TRect inner{2, 2, list.Width() - 2, list.Height() - 2};
   for (size_t i = 0; i < list.Items().size(); ++i) {
     int y = 2 + static_cast<int>(i) * row;

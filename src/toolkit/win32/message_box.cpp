@@ -93,6 +93,25 @@ void FitButtons(HWND box, const MessageBoxPlan& plan, HFONT font) {
                  rects[i].bottom - rects[i].top, SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
+// The box's own window procedure while it is subclassed. Wine activates the box while it
+// is still laying it out, so the buttons are fitted on a message posted at activation,
+// which arrives once the box's modal loop runs.
+thread_local WNDPROC tMessageBoxProc = nullptr;
+constexpr UINT kFitButtons = WM_APP + 0x5A;
+
+LRESULT CALLBACK FittingProc(HWND box, UINT message, WPARAM wParam, LPARAM lParam) {
+  WNDPROC original = tMessageBoxProc;
+  if (message == kFitButtons || message == WM_NCDESTROY) {
+    SetWindowLongPtrW(box, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(original));
+    tMessageBoxProc = nullptr;
+    if (message == kFitButtons) {
+      if (tMessageBoxPlan) FitButtons(box, *tMessageBoxPlan, tMessageBoxFont);
+      return 0;
+    }
+  }
+  return CallWindowProcW(original, box, message, wParam, lParam);
+}
+
 LRESULT CALLBACK MessageBoxHook(int code, WPARAM wParam, LPARAM lParam) {
   if (code == HCBT_ACTIVATE) {
     HWND box = reinterpret_cast<HWND>(wParam);
@@ -101,7 +120,11 @@ LRESULT CALLBACK MessageBoxHook(int code, WPARAM wParam, LPARAM lParam) {
         SetWindowTextW(item, ToWide(ButtonCaption(tMessageBoxPlan->buttons[i])).c_str());
         if (tMessageBoxFont) SendMessageW(item, WM_SETFONT, reinterpret_cast<WPARAM>(tMessageBoxFont), TRUE);
       }
-    if (tMessageBoxPlan) FitButtons(box, *tMessageBoxPlan, tMessageBoxFont);
+    if (tMessageBoxPlan && !tMessageBoxProc) {
+      tMessageBoxProc = reinterpret_cast<WNDPROC>(
+          SetWindowLongPtrW(box, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&FittingProc)));
+      PostMessageW(box, kFitButtons, 0, 0);
+    }
     HHOOK hook = tMessageBoxHook;
     tMessageBoxHook = nullptr;
     UnhookWindowsHookEx(hook);
