@@ -86,7 +86,7 @@ void PaintEdit(TEdit& edit, TCanvas& canvas) {
 
 // A vertical scroll bar at the top of its range, showing `visible` of `total` lines.
 void PaintScrollBar(TCanvas& canvas, const TRect& r, int visible, int total) {
-  canvas.FillRect(r, RGBColor(245, 245, 245));
+  canvas.FillRect(r, MakeColor(245, 245, 245));
   const int w = r.Right - r.Left, h = r.Bottom - r.Top;
   auto button = [&](int top, bool up) {
     TRect b{r.Left, top, r.Right, top + w};
@@ -208,21 +208,21 @@ void PaintDialogIcon(TCanvas& canvas, TMsgDlgType kind, int x, int y) {
       // An orange triangle, point up, with a black "!".
       for (int row = 2; row < 30; ++row) {
         int half = (row - 2) / 2 + 1;
-        canvas.FillRect({x + 16 - half, y + row, x + 16 + half, y + row + 1}, RGBColor(240, 130, 30));
+        canvas.FillRect({x + 16 - half, y + row, x + 16 + half, y + row + 1}, MakeColor(240, 130, 30));
       }
       canvas.font.color = clBlack;
       mark = "!";
       break;
     case TMsgDlgType::mtError:
-      FillDisc(canvas, x + 1, y + 1, 30, RGBColor(210, 40, 40));
+      FillDisc(canvas, x + 1, y + 1, 30, MakeColor(210, 40, 40));
       mark = "X";
       break;
     case TMsgDlgType::mtInformation:
-      FillDisc(canvas, x + 1, y + 1, 30, RGBColor(40, 100, 190));
+      FillDisc(canvas, x + 1, y + 1, 30, MakeColor(40, 100, 190));
       mark = "i";
       break;
     case TMsgDlgType::mtConfirmation:
-      FillDisc(canvas, x + 1, y + 1, 30, RGBColor(40, 100, 190));
+      FillDisc(canvas, x + 1, y + 1, 30, MakeColor(40, 100, 190));
       mark = "?";
       break;
   }

@@ -13,9 +13,9 @@ namespace {
 // The dialog frame on each side, the title bar's height and the line below it.
 constexpr int kFrame = 3, kCaptionHeight = 18, kCaptionGap = 1;
 constexpr int kClientTop = kFrame + kCaptionHeight + kCaptionGap;
-constexpr TColor kFrameLight = RGBColor(227, 227, 227), kFrameDark = RGBColor(106, 106, 106),
-                 kFrameShadow = RGBColor(166, 166, 166), kFrameFace = RGBColor(245, 245, 245),
-                 kActiveCaption = RGBColor(50, 150, 250);
+constexpr TColor kFrameLight = MakeColor(227, 227, 227), kFrameDark = MakeColor(106, 106, 106),
+                 kFrameShadow = MakeColor(166, 166, 166), kFrameFace = MakeColor(245, 245, 245),
+                 kActiveCaption = MakeColor(50, 150, 250);
 
 // The system's message font: 11 pixels, its lines 12 pixels apart.
 constexpr int kMessageLineHeight = 12;
@@ -43,7 +43,7 @@ void PaintFrame(TPictureCanvas& canvas, int width, int height, const std::string
     TRect i = Bounds(bar.Left + 3, bar.Top + 2, 14, 14);
     canvas.FillRect(i, clWindow);
     canvas.FrameRect(i, clGray);
-    canvas.FillRect({i.Left + 1, i.Top + 1, i.Right - 1, i.Top + 4}, RGBColor(30, 60, 140));
+    canvas.FillRect({i.Left + 1, i.Top + 1, i.Right - 1, i.Top + 4}, MakeColor(30, 60, 140));
     textLeft = i.Right + 3;
   }
   // The close button: raised, with a small cross.
