@@ -12,13 +12,35 @@ namespace zarn {
 
 namespace {
 
+// Draws a caption whose text starts at (x, y), its mnemonic character (the one after a
+// single '&') underlined as the system underlines it.
+void TextOutWithMnemonic(TCanvas& canvas, int x, int y, const std::string& caption, const TRect& clip) {
+  canvas.TextOut(x, y, StripMnemonic(caption), clip);
+  for (size_t i = 0; i + 1 < caption.size(); ++i) {
+    if (IsLeadByte(static_cast<unsigned char>(caption[i]))) {
+      ++i;
+    } else if (caption[i] == '&') {
+      if (caption[i + 1] == '&') {
+        ++i;
+        continue;
+      }
+      size_t n = IsLeadByte(static_cast<unsigned char>(caption[i + 1])) && i + 2 < caption.size() ? 2 : 1;
+      int left = x + canvas.TextExtent(StripMnemonic(caption.substr(0, i))).cx;
+      int width = canvas.TextExtent(caption.substr(i + 1, n)).cx;
+      int line = y + canvas.font.height;
+      canvas.FillRect(IntersectRect({left, line, left + width, line + 1}, clip), canvas.font.color);
+      return;
+    }
+  }
+}
+
 // Draws a caption in the plain likeness of a windowed control.
 void PaintCaption(TCanvas& canvas, const TControl& c, int x, int y, bool centre) {
   std::string text = StripMnemonic(c.Caption());
   TSize ext = canvas.TextExtent(text);
   if (centre) x = (c.Width() - ext.cx) / 2;
   if (!c.EffectivelyEnabled()) canvas.font.color = clGrayText;
-  canvas.TextOut(x, y, text, c.ClientRect());
+  TextOutWithMnemonic(canvas, x, y, c.Caption(), c.ClientRect());
 }
 
 // A filled disc of `diameter` pixels with its bounding square's top left at (x, y), drawn
@@ -192,8 +214,8 @@ void PaintButtonFace(TCanvas& canvas, const TRect& face, const std::string& capt
   TSize ext = canvas.TextExtent(text);
   TFont saved = canvas.font;
   if (!enabled) canvas.font.color = clGrayText;
-  canvas.TextOut(face.Left + (face.Right - face.Left - ext.cx) / 2,
-                 face.Top + (face.Bottom - face.Top - canvas.font.height) / 2, text, face);
+  TextOutWithMnemonic(canvas, face.Left + (face.Right - face.Left - ext.cx) / 2,
+                      face.Top + (face.Bottom - face.Top - canvas.font.height) / 2, caption, face);
   canvas.font = saved;
 }
 
