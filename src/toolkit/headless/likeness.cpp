@@ -154,11 +154,13 @@ void PaintRichEdit(TRichEdit& rich, TCanvas& canvas) {
 }
 
 void PaintProgressBar(TProgressBar& bar, TCanvas& canvas) {
-  PaintSunkenBox(canvas, bar, clBtnFace);
+  // A white track in a thin grey frame, filled from the left in the bar colour.
+  canvas.FillRect(bar.ClientRect(), clWindow);
+  canvas.FrameRect(bar.ClientRect(), MakeColor(174, 174, 174));
   int span = bar.Max() - bar.Min();
-  int inner = bar.Width() - 4;
+  int inner = bar.Width() - 2;
   int filled = span > 0 ? static_cast<int>(static_cast<int64_t>(bar.Position() - bar.Min()) * inner / span) : 0;
-  canvas.FillRect({2, 2, 2 + filled, bar.Height() - 2}, clHighlight);
+  canvas.FillRect({1, 1, 1 + filled, bar.Height() - 1}, MakeColor(48, 150, 250));
 }
 
 void PaintDriveComboBox(TDriveComboBox& combo, TCanvas& canvas) {
