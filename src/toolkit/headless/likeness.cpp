@@ -86,7 +86,8 @@ void PaintCheckBox(TCheckBox& check, TCanvas& canvas) {
   if (check.Checked()) {
     // The tick, three pixels thick: down to the right for three columns, then up.
     static const int kTop[7] = {5, 6, 7, 6, 5, 4, 3};
-    for (int i = 0; i < 7; ++i) canvas.FillRect(Bounds(3 + i, top + kTop[i], 1, 3), clWindowText);
+    TColor ink = check.EffectivelyEnabled() ? clWindowText : clGrayText;
+    for (int i = 0; i < 7; ++i) canvas.FillRect(Bounds(3 + i, top + kTop[i], 1, 3), ink);
   }
   PaintCaption(canvas, check, 17, (check.Height() - check.Font().height) / 2, false);
 }
