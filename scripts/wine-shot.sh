@@ -85,6 +85,13 @@ if ! flock -w 1200 4; then
   exit 2
 fi
 
+# The display has no window manager: Wine draws the frame and title bar itself, so the
+# screenshot shows the window as a player sees it.
+if ! grep -q '"Decorated"="N"' "$WINEPREFIX/user.reg" 2>/dev/null; then
+  timeout 60 "$wine_loader" reg add 'HKCU\Software\Wine\X11 Driver' /v Decorated /d N /f >/dev/null 2>&1 || true
+  timeout 60 wineserver -w >/dev/null 2>&1 || true
+fi
+
 start_display wine-shot "$display_file"
 
 "$wine_loader" "$exe" "$@" >/dev/null 2>&1 &

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Pictures of every page of the install wizard, filled in as for a sample game with two
-# discs: rendered by the headless toolkit (zarn-wizard-pages --png) and, where the
-# Windows build and Wine are at hand, screenshots of the real window under Wine.
+# Pictures of every page of the install wizard, of the start menu and of every message
+# box the player can meet, filled in as for a sample game with two discs: rendered by the
+# headless toolkit (zarn-wizard-pages --png) and, where the Windows build and Wine are at
+# hand, screenshots of the real window under Wine.
 #
 #   scripts/wizard-pages.sh [OUTPUT-FOLDER]     (default build/wizard-pages)
 #
@@ -10,11 +11,13 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 case ${1:-} in
-  -h|--help) sed -n '2,9p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+  -h|--help) sed -n '2,10p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
 esac
 out=${1:-build/wizard-pages}
 jobs=$(nproc)
-pages=(Hello License Media file seldir confirm copy exit uninst delete)
+pages=(Hello License Media file seldir confirm copy exit uninst delete start
+       disc abort abort-uninst bad-folder drive-folder no-space no-folder damaged build-error
+       admin no-settings no-copy no-run error-report)
 
 cmake --preset native >/dev/null
 cmake --build --preset native -j "$jobs" --target zarn-wizard-pages

@@ -59,6 +59,16 @@ TMsgDlgButtons ButtonAt(TMsgDlgButtons buttons, int index) {
   return 0;
 }
 
+TButtonRow FitMessageButtons(int clientWidth, int width, int gap, int count, int widestCaption) {
+  TButtonRow row;
+  row.width = std::max(width, widestCaption + 16);
+  row.gap = gap;
+  int span = count * row.width + (count - 1) * gap;
+  row.grown = std::max(0, span + 2 * gap - clientWidth);
+  row.firstLeft = (clientWidth + row.grown - span) / 2;
+  return row;
+}
+
 // ---- TApplication
 
 TApplication::TApplication(Platform& platform, Backend& backend)

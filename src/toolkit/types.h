@@ -61,6 +61,14 @@ int ButtonResult(TMsgDlgButtons button);
 int ButtonCount(TMsgDlgButtons buttons);
 TMsgDlgButtons ButtonAt(TMsgDlgButtons buttons, int index);
 
+// The row of `count` buttons of a message box, `gap` apart: each at least `width` wide and
+// 8 pixels wider than the widest caption on each side, centred in the client area, which
+// grows (by `grown` pixels) when the row and a gap on each side do not fit.
+struct TButtonRow {
+  int width = 0, gap = 0, firstLeft = 0, grown = 0;
+};
+TButtonRow FitMessageButtons(int clientWidth, int width, int gap, int count, int widestCaption);
+
 // Text alignment of labels.
 enum class TAlignment { taLeftJustify, taRightJustify, taCenter };
 // How a control follows its parent's client area.

@@ -4,6 +4,7 @@
 
 #include "support/test_machine.h"
 #include "toolkit/headless/headless.h"
+#include "toolkit/headless/likeness.h"
 #include "toolkit/pictures.h"
 
 namespace zarn {
@@ -169,6 +170,72 @@ TEST_F(RenderTest, GradientPictureAndLabelStackInCreationOrder) {
   RenderForm(form, picture);
   EXPECT_EQ(ColorRed(At(5, 5)), 0);
   EXPECT_GT(ColorBlue(At(5, 5)), 240);
+}
+
+// Text wrapped as a multi-line edit wraps it, measured in boxes: 6 pixels for a
+// single-byte character, 12 for a double-byte one.
+TEST(WrapText, BreaksAtSpacesOrBeforeTheCharacterCrossingTheEdge) {
+  struct Case {
+    const char* text;
+    int width;
+    std::vector<std::string> lines;
+  } cases[] = {
+      {"abc def", 100, {"abc def"}},
+      {"abcd efgh", 36, {"abcd ", "efgh"}},           // after the last space
+      {"abcdefgh", 36, {"abcdef", "gh"}},             // no space: before the crossing character
+      {"一二三四五", 36, {"一二三", "四五"}},
+      {"一二三。", 36, {"一二", "三。"}},             // "。" never starts a line
+      {"a\r\n\r\nb\nc\rd", 100, {"a", "", "b", "c", "d"}},
+      {"一二", 5, {"一", "二"}},                      // at least one character a line
+      {"abc   ", 18, {"abc   "}},                   // spaces may pass the edge
+      {"", 50, {""}},
+  };
+  TDIB scratch;
+  scratch.SetSize(1, 1, 24);
+  TPictureCanvas canvas(scratch, kBoxText);
+  for (const Case& c : cases) EXPECT_EQ(WrapText(canvas, c.text, c.width), c.lines) << c.text << " at " << c.width;
+}
+
+// The scroll bar shows only when the wrapped lines are taller than the box, and then
+// the text wraps in the narrower room beside it. Lines are 13 pixels apart, 1 pixel in.
+TEST(LayOutMemo, ScrollBarOnlyWhenTheLinesDoNotFit) {
+  struct Case {
+    const char* text;
+    int height;
+    bool scrollBar;
+    size_t lines;
+  } cases[] = {
+      {"一二三四\n二\n三", 41, false, 3},   // three lines fill 39 pixels exactly
+      {"一二三四\n二\n三", 40, true, 4},    // one pixel short: the bar, and the first line wraps
+      {"一二三四\n二\n三\n四", 41, true, 5},
+      {"", 15, false, 1},
+  };
+  TDIB scratch;
+  scratch.SetSize(1, 1, 24);
+  TPictureCanvas canvas(scratch, kBoxText);
+  for (const Case& c : cases) {
+    TMemoLayout memo = LayOutMemo(canvas, c.text, 60, c.height);
+    EXPECT_EQ(memo.scrollBar, c.scrollBar) << c.text << " in " << c.height;
+    EXPECT_EQ(memo.lines.size(), c.lines) << c.text << " in " << c.height;
+  }
+}
+
+TEST(FitMessageButtons, WideEnoughForTheCaptionsAndCentred) {
+  struct Case {
+    int client, width, gap, count, widest;
+    TButtonRow row;
+  } cases[] = {
+      {292, 72, 24, 2, 30, {72, 24, 62, 0}},     // the system's size suffices
+      {292, 72, 24, 2, 60, {76, 24, 58, 0}},     // 8 pixels each side of the caption
+      {292, 72, 16, 2, 200, {216, 16, 16, 188}}, // the box grows to hold the row and its gaps
+      {100, 48, 16, 1, 10, {48, 16, 26, 0}},
+  };
+  for (const Case& c : cases) {
+    TButtonRow r = FitMessageButtons(c.client, c.width, c.gap, c.count, c.widest);
+    EXPECT_EQ(r.width, c.row.width) << c.widest;
+    EXPECT_EQ(r.firstLeft, c.row.firstLeft) << c.widest;
+    EXPECT_EQ(r.grown, c.row.grown) << c.widest;
+  }
 }
 
 }  // namespace

@@ -26,6 +26,9 @@ class TFormViewer {
   // Shows the form modally as the main window, closed after `seconds` when positive
   // (Windows), or renders it into the picture file (Linux).
   void Show(TForm& form, int seconds);
+  // Shows a message dialog (`errorReport`: the general error report) as the program
+  // shows it: the system's message box (Windows) or its picture (Linux).
+  void ShowDialog(TMsgDlgType kind, const std::string& text, TMsgDlgButtons buttons, bool errorReport);
 
  private:
   // The build's backend: headless with a scripted user (kept in `user`) on Linux, real

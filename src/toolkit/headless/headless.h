@@ -131,6 +131,17 @@ class HeadlessBackend : public Backend {
 void RenderForm(TForm& form, TDIB& picture);
 void RenderForm(TForm& form, TDIB& picture, TGlyphFont* glyphs);
 
+// Paints a form as its window looks on the screen: the client area as RenderForm paints
+// it, inside the dialog frame and under the title bar with the form's caption, a small
+// window icon and the close button.
+void RenderWindow(TForm& form, TDIB& picture);
+
+// Paints a message dialog (or error report) as the system's message box shows it: the
+// caption in the title bar, the icon of its kind, the text wrapped to the box's width
+// and its buttons in a row below, the first one the default. The box is laid out
+// with Wine's rules, its buttons placed by FitMessageButtons as the Windows backend places them.
+void RenderMessageDialog(const DialogRecord& dialog, TDIB& picture);
+
 // Writes a picture as a 24-bit PNG file at a path of the host. Throws EZarnError when
 // the file cannot be written or the build has no PNG support.
 void SavePng(const TDIB& picture, const std::string& hostPath);

@@ -53,6 +53,65 @@ thread_local HHOOK tMessageBoxHook = nullptr;
 thread_local HFONT tMessageBoxFont = nullptr;
 thread_local const MessageBoxPlan* tMessageBoxPlan = nullptr;
 
+// The system sized the buttons for its own captions: they are made wide enough for the
+// program's captions and centred, as the headless picture of the box places them (the
+// box grows when the row no longer fits).
+void FitButtons(HWND box, const MessageBoxPlan& plan, HFONT font) {
+  HWND items[3] = {};
+  RECT rects[3] = {};
+  int n = 0, widest = 0;
+  HDC dc = GetDC(box);
+  HGDIOBJ old = font ? SelectObject(dc, font) : nullptr;
+  for (int i = 0; i < plan.count; ++i) {
+    HWND item = GetDlgItem(box, plan.ids[i]);
+    if (!item) return;
+    items[n] = item;
+    GetWindowRect(item, &rects[n]);
+    MapWindowPoints(nullptr, box, reinterpret_cast<POINT*>(&rects[n]), 2);
+    std::wstring caption = ToWide(ButtonCaption(plan.buttons[i]));
+    RECT text = {0, 0, 0, 0};
+    DrawTextW(dc, caption.c_str(), -1, &text, DT_CALCRECT | DT_SINGLELINE);
+    widest = std::max(widest, static_cast<int>(text.right - text.left));
+    ++n;
+  }
+  if (old) SelectObject(dc, old);
+  ReleaseDC(box, dc);
+  if (n == 0) return;
+  const int width = rects[0].right - rects[0].left;
+  const int gap = n > 1 ? rects[1].left - rects[0].right : width / 3;
+  RECT client;
+  GetClientRect(box, &client);
+  TButtonRow row = FitMessageButtons(client.right, width, gap, n, widest);
+  if (row.grown > 0) {
+    RECT w;
+    GetWindowRect(box, &w);
+    SetWindowPos(box, nullptr, w.left - row.grown / 2, w.top, w.right - w.left + row.grown, w.bottom - w.top,
+                 SWP_NOZORDER | SWP_NOACTIVATE);
+  }
+  for (int i = 0; i < n; ++i)
+    SetWindowPos(items[i], nullptr, row.firstLeft + i * (row.width + row.gap), rects[i].top, row.width,
+                 rects[i].bottom - rects[i].top, SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+// The box's own window procedure while it is subclassed. Wine activates the box while it
+// is still laying it out, so the buttons are fitted on a message posted at activation,
+// which arrives once the box's modal loop runs.
+thread_local WNDPROC tMessageBoxProc = nullptr;
+constexpr UINT kFitButtons = WM_APP + 0x5A;
+
+LRESULT CALLBACK FittingProc(HWND box, UINT message, WPARAM wParam, LPARAM lParam) {
+  WNDPROC original = tMessageBoxProc;
+  if (message == kFitButtons || message == WM_NCDESTROY) {
+    SetWindowLongPtrW(box, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(original));
+    tMessageBoxProc = nullptr;
+    if (message == kFitButtons) {
+      if (tMessageBoxPlan) FitButtons(box, *tMessageBoxPlan, tMessageBoxFont);
+      return 0;
+    }
+  }
+  return CallWindowProcW(original, box, message, wParam, lParam);
+}
+
 LRESULT CALLBACK MessageBoxHook(int code, WPARAM wParam, LPARAM lParam) {
   if (code == HCBT_ACTIVATE) {
     HWND box = reinterpret_cast<HWND>(wParam);
@@ -61,6 +120,11 @@ LRESULT CALLBACK MessageBoxHook(int code, WPARAM wParam, LPARAM lParam) {
         SetWindowTextW(item, ToWide(ButtonCaption(tMessageBoxPlan->buttons[i])).c_str());
         if (tMessageBoxFont) SendMessageW(item, WM_SETFONT, reinterpret_cast<WPARAM>(tMessageBoxFont), TRUE);
       }
+    if (tMessageBoxPlan && !tMessageBoxProc) {
+      tMessageBoxProc = reinterpret_cast<WNDPROC>(
+          SetWindowLongPtrW(box, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&FittingProc)));
+      PostMessageW(box, kFitButtons, 0, 0);
+    }
     HHOOK hook = tMessageBoxHook;
     tMessageBoxHook = nullptr;
     UnhookWindowsHookEx(hook);

@@ -186,12 +186,14 @@ TEST_F(Win32FormTest, GraphicControlsPaintInCreationOrder) {
   form.Release();
 }
 
-// Finds the message box the program shows, reads its buttons from left to right and the
-// default one, and presses the button with the caption given (the default when empty).
+// Finds the message box the program shows, reads its buttons from left to right, the
+// default one and those too narrow for their caption, and presses the button with the
+// caption given (the default when empty).
 struct BoxPresser {
   static BoxPresser* current;
   std::string press;
   std::vector<std::string> buttons;
+  std::vector<std::string> clipped;
   std::string defaultButton;
   std::string text;
   static BOOL CALLBACK Child(HWND child, LPARAM) {
@@ -207,6 +209,18 @@ struct BoxPresser {
     }
     return TRUE;
   }
+  // The width of a button's caption on its font.
+  static int CaptionWidth(HWND button) {
+    wchar_t caption[64] = {};
+    GetWindowTextW(button, caption, 64);
+    HDC dc = GetDC(button);
+    HGDIOBJ old = SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageW(button, WM_GETFONT, 0, 0)));
+    RECT r = {0, 0, 0, 0};
+    DrawTextW(dc, caption, -1, &r, DT_CALCRECT | DT_SINGLELINE);
+    SelectObject(dc, old);
+    ReleaseDC(button, dc);
+    return r.right - r.left;
+  }
   static void CALLBACK Tick(HWND, UINT, UINT_PTR timer, DWORD) {
     HWND box = FindWindowW(L"#32770", nullptr);
     if (!box || !current) return;
@@ -217,6 +231,11 @@ struct BoxPresser {
     HWND target = nullptr;
     for (const auto& [x, button] : current->found) {
       current->buttons.push_back(WindowText(button));
+      if (CaptionWidth(button) > 0) {
+        RECT inside;
+        GetClientRect(button, &inside);
+        if (CaptionWidth(button) + 4 > inside.right) current->clipped.push_back(current->buttons.back());
+      }
       if ((GetWindowLongW(button, GWL_STYLE) & 0x0F) == BS_DEFPUSHBUTTON) current->defaultButton = WindowText(button);
       if (!current->press.empty() && current->buttons.back() == current->press) target = button;
     }
@@ -243,7 +262,8 @@ struct BoxPresser {
 BoxPresser* BoxPresser::current = nullptr;
 
 // Every button set the program uses: the same buttons, in the same order, as the headless
-// run shows, the first one the default, and each answering with its own result.
+// run shows, the first one the default, each wide enough for its caption and answering
+// with its own result.
 TEST_F(Win32FormTest, MessageBoxesShowTheDialogsButtonsInOrder) {
   const TMsgDlgButtons sets[] = {mbOK, mbOK | mbAbort, mbYesNo, mbYes | mbNo | mbCancel, mbOKCancel, mbAbort};
   for (TMsgDlgButtons set : sets) {
@@ -256,6 +276,7 @@ TEST_F(Win32FormTest, MessageBoxesShowTheDialogsButtonsInOrder) {
                 ButtonResult(ButtonAt(set, i)));
       EXPECT_EQ(presser.buttons, want);
       EXPECT_EQ(presser.defaultButton, want[0]);
+      EXPECT_TRUE(presser.clipped.empty()) << "too narrow for its caption: " << presser.clipped[0];
       EXPECT_EQ(presser.text, "ディスク2を入れてからOKをクリックしてください");
     }
   }

@@ -16,7 +16,19 @@ std::unique_ptr<Backend> TFormViewer::CreateViewerBackend(std::unique_ptr<TScrip
 
 void TFormViewer::Show(TForm& form, int) {
   TDIB picture;
-  RenderForm(form, picture);
+  RenderWindow(form, picture);
+  SavePng(picture, png_);
+}
+
+void TFormViewer::ShowDialog(TMsgDlgType kind, const std::string& text, TMsgDlgButtons buttons, bool errorReport) {
+  DialogRecord dialog;
+  dialog.errorReport = errorReport;
+  dialog.kind = errorReport ? TMsgDlgType::mtError : kind;
+  dialog.caption = errorReport ? app_->Title() : DialogCaption(kind);
+  dialog.text = text;
+  dialog.buttons = errorReport ? mbOK : buttons;
+  TDIB picture;
+  RenderMessageDialog(dialog, picture);
   SavePng(picture, png_);
 }
 
