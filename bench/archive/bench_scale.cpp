@@ -3,14 +3,21 @@
 //   pack, list, verify, merge (into a new data file and into one holding every member) and
 //   extract of zarn-arc at each size, with the growth from the smallest to the largest
 //   size (linear is the size ratio; the target is 1.2 times that);
-//   extract against unzip of the same files (zip -1), at each size (target 2x);
+//   extract against unzip of the same files (zip -1), at each size (target 2x), and the
+//   growth of both side by side: creating files grows faster than linear on most hosts,
+//   and what unzip's growth shows of that is the host's, not ours.
+// Each operation runs again and again until it has taken --budget seconds (and at least
+// once), and the median run counts: a run of a few hundredths of a second is then
+// measured many times over instead of once, near the cost of starting a process. That
+// cost is shown too (zarn-arc --help), as it weighs on the small runs alone.
 //   a whole install on the emulated machine (zarn-setup --auto) of a medium with many
 //   plain files in nested folders, against cp -r of the same medium (target 3x).
 // Times are wall-clock; the processor time of the child (user + system) is shown beside
 // them, as it varies less on a busy machine.
-// Usage: zarn_bench_scale [--dir FOLDER] [--sizes N,N,...] [--plain N] [--keep]
+// Usage: zarn_bench_scale [--dir FOLDER] [--sizes N,N,...] [--plain N] [--budget SECONDS] [--keep]
 // (--sizes 0 skips the archives, --plain 0 the install.)
 #include <sys/resource.h>
+#include <algorithm>
 #include <sys/time.h>
 #include <unistd.h>
 
@@ -65,6 +72,22 @@ Timing Timed(const std::string& cmd) {
   return t;
 }
 
+// Runs `cmd` until the runs have taken `budget` seconds, at least once and at most 500
+// times, with `before` (untimed) ahead of each; the run of median wall time, and in
+// `runs` how many there were.
+Timing Repeated(const std::string& cmd, double budget, int& runs, const std::function<void()>& before = {}) {
+  std::vector<Timing> all;
+  double spent = 0;
+  do {
+    if (before) before();
+    all.push_back(Timed(cmd));
+    spent += all.back().wall;
+  } while (spent < budget && all.size() < 500);
+  runs = static_cast<int>(all.size());
+  std::sort(all.begin(), all.end(), [](const Timing& a, const Timing& b) { return a.wall < b.wall; });
+  return all[all.size() / 2];
+}
+
 bool Have(const char* tool) { return std::system((std::string("command -v ") + tool + " >/dev/null 2>&1").c_str()) == 0; }
 
 void WriteFile(const fs::path& p, const std::string& bytes) {
@@ -90,8 +113,12 @@ void MakeFiles(const fs::path& root, int count, std::mt19937& rng, bool nested) 
 
 void Line(const char* what, const Timing& ours, const char* baseName, const Timing& base, double target) {
   double ratio = ours.wall / base.wall;
-  std::printf("  %-12s %8.2f s (cpu %6.2f)   %-8s %8.2f s (cpu %6.2f)   ratio %5.2f (target <= %.2f)%s\n", what,
+  std::printf("  %-12s %8.3f s (cpu %6.3f)   %-8s %8.3f s (cpu %6.3f)   ratio %5.2f (target <= %.2f)%s\n", what,
               ours.wall, ours.cpu, baseName, base.wall, base.cpu, ratio, target, ratio <= target ? "" : "   MISSED");
+}
+
+void Single(const char* what, const Timing& t, int runs) {
+  std::printf("  %-12s %8.3f s (cpu %6.3f)   median of %d\n", what, t.wall, t.cpu, runs);
 }
 
 }  // namespace
@@ -101,6 +128,7 @@ int main(int argc, char** argv) {
   std::string dirArg;
   std::vector<int> sizes = {10000, 100000};
   int plain = 20000;
+  double budget = 2.0;
   bool keep = false;
   for (int i = 1; i < argc; ++i) {
     std::string a = argv[i];
@@ -112,10 +140,12 @@ int main(int argc, char** argv) {
         if (std::atoi(n.c_str()) > 0) sizes.push_back(std::atoi(n.c_str()));  // "0": no archives
     } else if (a == "--plain" && i + 1 < argc) {
       plain = std::atoi(argv[++i]);
+    } else if (a == "--budget" && i + 1 < argc) {
+      budget = std::atof(argv[++i]);
     } else if (a == "--keep") {
       keep = true;
     } else {
-      std::printf("usage: %s [--dir FOLDER] [--sizes N,N,...] [--plain N] [--keep]\n", argv[0]);
+      std::printf("usage: %s [--dir FOLDER] [--sizes N,N,...] [--plain N] [--budget SECONDS] [--keep]\n", argv[0]);
       return a == "--help" ? 0 : 2;
     }
   }
@@ -139,11 +169,19 @@ int main(int argc, char** argv) {
   }
   const bool zip = Have("zip") && Have("unzip");
   std::mt19937 rng(20261209);
+  if (!sizes.empty()) {
+    int runs = 0;
+    Timing start = Repeated(Q(arc) + " --help >/dev/null", budget / 4, runs);
+    std::printf("starting zarn-arc (--help): %.4f s (cpu %.4f), median of %d; each figure below includes it\n",
+                start.wall, start.cpu, runs);
+  }
 
   // ---- archives of each size
   struct Row {
     int n;
     Timing pack, list, verify, mergeNew, mergeAgain, extract, unzip;
+    int packRuns = 0, listRuns = 0, verifyRuns = 0, mergeNewRuns = 0, mergeAgainRuns = 0, extractRuns = 0,
+        unzipRuns = 0;
   };
   std::vector<Row> rows;
   for (int n : sizes) {
@@ -152,37 +190,46 @@ int main(int argc, char** argv) {
     fs::path src = dir / ("src" + std::to_string(n)), arcFile = dir / ("a" + std::to_string(n) + ".arc");
     MakeFiles(src, n, rng, false);
     Timing& pack = row.pack;
-    pack = Timed(Q(arc) + " pack " + Q(src.string()) + " -o " + Q(arcFile.string()));
-    std::printf("%d members: pack %.2f s (cpu %.2f), archive %.1f MiB\n", n, pack.wall, pack.cpu,
-                fs::file_size(arcFile) / 1048576.0);
+    pack = Repeated(Q(arc) + " pack " + Q(src.string()) + " -o " + Q(arcFile.string()), budget, row.packRuns);
+    std::printf("%d members: pack %.3f s (cpu %.3f), median of %d, archive %.1f MiB\n", n, pack.wall, pack.cpu,
+                row.packRuns, fs::file_size(arcFile) / 1048576.0);
     std::string a = Q(arcFile.string());
-    row.list = Timed(Q(arc) + " list " + a + " >/dev/null");
-    row.verify = Timed(Q(arc) + " verify " + a);
+    row.list = Repeated(Q(arc) + " list " + a + " >/dev/null", budget, row.listRuns);
+    row.verify = Repeated(Q(arc) + " verify " + a, budget, row.verifyRuns);
     fs::path data = dir / ("data" + std::to_string(n));
     fs::create_directories(data);
     std::string dataFile = Q((data / "game.dat").string());
-    row.mergeNew = Timed(Q(arc) + " merge " + dataFile + " " + a + " 2>/dev/null");
-    row.mergeAgain = Timed(Q(arc) + " merge " + dataFile + " " + a + " 2>/dev/null");
+    // Each merge into a new data file starts from an empty folder; the last one leaves
+    // the data file that the merges again find holding every member.
+    row.mergeNew = Repeated(Q(arc) + " merge " + dataFile + " " + a + " 2>/dev/null", budget, row.mergeNewRuns,
+                            [&] {
+                              fs::remove_all(data);
+                              fs::create_directories(data);
+                            });
+    row.mergeAgain = Repeated(Q(arc) + " merge " + dataFile + " " + a + " 2>/dev/null", budget, row.mergeAgainRuns);
     fs::path out = dir / ("x" + std::to_string(n));
-    row.extract = Timed(Q(arc) + " extract " + a + " -o " + Q(out.string()));
+    auto clearOut = [&] { fs::remove_all(out); };
+    row.extract = Repeated(Q(arc) + " extract " + a + " -o " + Q(out.string()), budget, row.extractRuns, clearOut);
     Shell("diff -r -q " + Q(src.string()) + " " + Q(out.string()));
     fs::remove_all(out);
     if (zip) {
       fs::path z = dir / ("a" + std::to_string(n) + ".zip");
       Shell("cd " + Q(src.string()) + " && zip -1 -q -r " + Q(z.string()) + " .");
-      row.unzip = Timed("unzip -q " + Q(z.string()) + " -d " + Q(out.string()));
+      row.unzip = Repeated("unzip -q " + Q(z.string()) + " -d " + Q(out.string()), budget, row.unzipRuns, clearOut);
       fs::remove_all(out);
       fs::remove(z);
     }
-    std::printf("  %-12s %8.2f s (cpu %6.2f)\n", "list", row.list.wall, row.list.cpu);
-    std::printf("  %-12s %8.2f s (cpu %6.2f)\n", "verify", row.verify.wall, row.verify.cpu);
-    std::printf("  %-12s %8.2f s (cpu %6.2f)\n", "merge new", row.mergeNew.wall, row.mergeNew.cpu);
-    std::printf("  %-12s %8.2f s (cpu %6.2f)\n", "merge again", row.mergeAgain.wall, row.mergeAgain.cpu);
-    if (zip)
+    Single("list", row.list, row.listRuns);
+    Single("verify", row.verify, row.verifyRuns);
+    Single("merge new", row.mergeNew, row.mergeNewRuns);
+    Single("merge again", row.mergeAgain, row.mergeAgainRuns);
+    if (zip) {
       Line("extract", row.extract, "unzip", row.unzip, 2.0);
-    else
-      std::printf("  %-12s %8.2f s (cpu %6.2f)   (zip or unzip is not installed)\n", "extract", row.extract.wall,
-                  row.extract.cpu);
+      std::printf("  %-12s medians of %d (extract) and %d (unzip)\n", "", row.extractRuns, row.unzipRuns);
+    } else {
+      std::printf("  %-12s %8.3f s (cpu %6.3f)   median of %d (zip or unzip is not installed)\n", "extract",
+                  row.extract.wall, row.extract.cpu, row.extractRuns);
+    }
     fs::remove_all(src);
     fs::remove_all(data);
     fs::remove(arcFile);
@@ -202,6 +249,14 @@ int main(int argc, char** argv) {
     growth("merge new", a.mergeNew, b.mergeNew);
     growth("merge again", a.mergeAgain, b.mergeAgain);
     growth("extract", a.extract, b.extract);
+    if (zip) {
+      // The same files made by unzip: the host's own growth for creating them.
+      double g = b.extract.wall / a.extract.wall, u = b.unzip.wall / a.unzip.wall;
+      double uc = a.unzip.cpu > 0 ? b.unzip.cpu / a.unzip.cpu : 0;
+      std::printf("  %-12s %6.1fx (cpu %6.1fx)   the host's growth for the same files; extract grows %.2f times as "
+                  "much\n",
+                  "unzip", u, uc, g / u);
+    }
   }
 
   // ---- a whole install of a medium with many plain files
