@@ -6,10 +6,11 @@
 //   extract against unzip of the same files (zip -1), at each size (target 2x), and the
 //   growth of both side by side: creating files grows faster than linear on most hosts,
 //   and what unzip's growth shows of that is the host's, not ours.
-// Each operation runs again and again until it has taken --budget seconds (and at least
-// once), and the median run counts: a run of a few hundredths of a second is then
-// measured many times over instead of once, near the cost of starting a process. That
-// cost is shown too (zarn-arc --help), as it weighs on the small runs alone.
+// Each operation runs at every size in turn, in rounds, until it has taken --budget
+// seconds per size (at least one round), and the median run of each size counts: a run
+// of a few hundredths of a second is then measured many times over instead of once, and
+// a load that comes and goes falls on both sizes alike. The cost of starting a process
+// is shown too (zarn-arc --help), as it weighs on the small runs alone.
 //   a whole install on the emulated machine (zarn-setup --auto) of a medium with many
 //   plain files in nested folders, against cp -r of the same medium (target 3x).
 // Times are wall-clock; the processor time of the child (user + system) is shown beside
@@ -179,6 +180,7 @@ int main(int argc, char** argv) {
   // ---- archives of each size
   struct Row {
     int n;
+    fs::path src, arcFile, data, out, zipFile;
     Timing pack, list, verify, mergeNew, mergeAgain, extract, unzip;
     int packRuns = 0, listRuns = 0, verifyRuns = 0, mergeNewRuns = 0, mergeAgainRuns = 0, extractRuns = 0,
         unzipRuns = 0;
@@ -187,38 +189,71 @@ int main(int argc, char** argv) {
   for (int n : sizes) {
     Row row;
     row.n = n;
-    fs::path src = dir / ("src" + std::to_string(n)), arcFile = dir / ("a" + std::to_string(n) + ".arc");
-    MakeFiles(src, n, rng, false);
-    Timing& pack = row.pack;
-    pack = Repeated(Q(arc) + " pack " + Q(src.string()) + " -o " + Q(arcFile.string()), budget, row.packRuns);
-    std::printf("%d members: pack %.3f s (cpu %.3f), median of %d, archive %.1f MiB\n", n, pack.wall, pack.cpu,
-                row.packRuns, fs::file_size(arcFile) / 1048576.0);
-    std::string a = Q(arcFile.string());
-    row.list = Repeated(Q(arc) + " list " + a + " >/dev/null", budget, row.listRuns);
-    row.verify = Repeated(Q(arc) + " verify " + a, budget, row.verifyRuns);
-    fs::path data = dir / ("data" + std::to_string(n));
-    fs::create_directories(data);
-    std::string dataFile = Q((data / "game.dat").string());
-    // Each merge into a new data file starts from an empty folder; the last one leaves
-    // the data file that the merges again find holding every member.
-    row.mergeNew = Repeated(Q(arc) + " merge " + dataFile + " " + a + " 2>/dev/null", budget, row.mergeNewRuns,
-                            [&] {
-                              fs::remove_all(data);
-                              fs::create_directories(data);
-                            });
-    row.mergeAgain = Repeated(Q(arc) + " merge " + dataFile + " " + a + " 2>/dev/null", budget, row.mergeAgainRuns);
-    fs::path out = dir / ("x" + std::to_string(n));
-    auto clearOut = [&] { fs::remove_all(out); };
-    row.extract = Repeated(Q(arc) + " extract " + a + " -o " + Q(out.string()), budget, row.extractRuns, clearOut);
-    Shell("diff -r -q " + Q(src.string()) + " " + Q(out.string()));
-    fs::remove_all(out);
-    if (zip) {
-      fs::path z = dir / ("a" + std::to_string(n) + ".zip");
-      Shell("cd " + Q(src.string()) + " && zip -1 -q -r " + Q(z.string()) + " .");
-      row.unzip = Repeated("unzip -q " + Q(z.string()) + " -d " + Q(out.string()), budget, row.unzipRuns, clearOut);
-      fs::remove_all(out);
-      fs::remove(z);
+    std::string tag = std::to_string(n);
+    row.src = dir / ("src" + tag);
+    row.arcFile = dir / ("a" + tag + ".arc");
+    row.data = dir / ("data" + tag);
+    row.out = dir / ("x" + tag);
+    row.zipFile = dir / ("a" + tag + ".zip");
+    MakeFiles(row.src, n, rng, false);
+    if (zip) Shell("cd " + Q(row.src.string()) + " && zip -1 -q -r " + Q(row.zipFile.string()) + " .");
+    rows.push_back(row);
+  }
+  // Every operation runs at every size in turn, in rounds until the rounds have taken the
+  // budget once per size: a load that comes and goes on a shared machine then falls on
+  // the small and the large runs alike. A round runs a smaller size as many times more
+  // as it is smaller (at most 50), so that each size gets a like share of the time.
+  auto measure = [&](const char* what, Timing Row::*field, int Row::*runs, const std::function<Timing(Row&)>& once) {
+    std::vector<std::vector<Timing>> all(rows.size());
+    double spent = 0;
+    do {
+      for (size_t i = 0; i < rows.size(); ++i) {
+        int reps = std::max(1, std::min(50, static_cast<int>(double(rows.back().n) / rows[i].n + 0.5)));
+        for (int k = 0; k < reps; ++k) {
+          all[i].push_back(once(rows[i]));
+          spent += all[i].back().wall;
+        }
+      }
+    } while (spent < budget * double(rows.size()) && all.front().size() < 500);
+    for (size_t i = 0; i < rows.size(); ++i) {
+      std::sort(all[i].begin(), all[i].end(), [](const Timing& a, const Timing& b) { return a.wall < b.wall; });
+      rows[i].*field = all[i][all[i].size() / 2];
+      rows[i].*runs = static_cast<int>(all[i].size());
     }
+    std::fprintf(stderr, "  %s measured\n", what);
+  };
+  auto arcOf = [](Row& r) { return Q(r.arcFile.string()); };
+  measure("pack", &Row::pack, &Row::packRuns, [&](Row& r) {
+    return Timed(Q(arc) + " pack " + Q(r.src.string()) + " -o " + arcOf(r));
+  });
+  measure("list", &Row::list, &Row::listRuns, [&](Row& r) { return Timed(Q(arc) + " list " + arcOf(r) + " >/dev/null"); });
+  measure("verify", &Row::verify, &Row::verifyRuns, [&](Row& r) { return Timed(Q(arc) + " verify " + arcOf(r)); });
+  auto mergeInto = [&](Row& r) { return Q(arc) + " merge " + Q((r.data / "game.dat").string()) + " " + arcOf(r) + " 2>/dev/null"; };
+  // Each merge into a new data file starts from an empty folder; the last one leaves the
+  // data file that the merges again find holding every member.
+  measure("merge new", &Row::mergeNew, &Row::mergeNewRuns, [&](Row& r) {
+    fs::remove_all(r.data);
+    fs::create_directories(r.data);
+    return Timed(mergeInto(r));
+  });
+  measure("merge again", &Row::mergeAgain, &Row::mergeAgainRuns, [&](Row& r) { return Timed(mergeInto(r)); });
+  measure("extract", &Row::extract, &Row::extractRuns, [&](Row& r) {
+    fs::remove_all(r.out);
+    return Timed(Q(arc) + " extract " + arcOf(r) + " -o " + Q(r.out.string()));
+  });
+  for (Row& r : rows) {
+    Shell("diff -r -q " + Q(r.src.string()) + " " + Q(r.out.string()));
+    fs::remove_all(r.out);
+  }
+  if (zip) {
+    measure("unzip", &Row::unzip, &Row::unzipRuns, [&](Row& r) {
+      fs::remove_all(r.out);
+      return Timed("unzip -q " + Q(r.zipFile.string()) + " -d " + Q(r.out.string()));
+    });
+  }
+  for (Row& row : rows) {
+    std::printf("%d members: pack %.3f s (cpu %.3f), median of %d, archive %.1f MiB\n", row.n, row.pack.wall,
+                row.pack.cpu, row.packRuns, fs::file_size(row.arcFile) / 1048576.0);
     Single("list", row.list, row.listRuns);
     Single("verify", row.verify, row.verifyRuns);
     Single("merge new", row.mergeNew, row.mergeNewRuns);
@@ -230,10 +265,11 @@ int main(int argc, char** argv) {
       std::printf("  %-12s %8.3f s (cpu %6.3f)   median of %d (zip or unzip is not installed)\n", "extract",
                   row.extract.wall, row.extract.cpu, row.extractRuns);
     }
-    fs::remove_all(src);
-    fs::remove_all(data);
-    fs::remove(arcFile);
-    rows.push_back(row);
+    fs::remove_all(row.src);
+    fs::remove_all(row.data);
+    fs::remove_all(row.out);
+    fs::remove(row.arcFile);
+    fs::remove(row.zipFile);
   }
   if (rows.size() >= 2) {
     const Row &a = rows.front(), &b = rows.back();
