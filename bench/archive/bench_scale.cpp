@@ -3,14 +3,22 @@
 //   pack, list, verify, merge (into a new data file and into one holding every member) and
 //   extract of zarn-arc at each size, with the growth from the smallest to the largest
 //   size (linear is the size ratio; the target is 1.2 times that);
-//   extract against unzip of the same files (zip -1), at each size (target 2x);
+//   extract against unzip of the same files (zip -1), at each size (target 2x), and the
+//   growth of both side by side: creating files grows faster than linear on most hosts,
+//   and what unzip's growth shows of that is the host's, not ours.
+// Each operation runs at every size in turn, in rounds, until it has taken --budget
+// seconds per size (at least one round), and the median run of each size counts: a run
+// of a few hundredths of a second is then measured many times over instead of once, and
+// a load that comes and goes falls on both sizes alike. The cost of starting a process
+// is shown too (zarn-arc --help), as it weighs on the small runs alone.
 //   a whole install on the emulated machine (zarn-setup --auto) of a medium with many
 //   plain files in nested folders, against cp -r of the same medium (target 3x).
 // Times are wall-clock; the processor time of the child (user + system) is shown beside
 // them, as it varies less on a busy machine.
-// Usage: zarn_bench_scale [--dir FOLDER] [--sizes N,N,...] [--plain N] [--keep]
+// Usage: zarn_bench_scale [--dir FOLDER] [--sizes N,N,...] [--plain N] [--budget SECONDS] [--keep]
 // (--sizes 0 skips the archives, --plain 0 the install.)
 #include <sys/resource.h>
+#include <algorithm>
 #include <sys/time.h>
 #include <unistd.h>
 
@@ -65,6 +73,22 @@ Timing Timed(const std::string& cmd) {
   return t;
 }
 
+// Runs `cmd` until the runs have taken `budget` seconds, at least once and at most 500
+// times, with `before` (untimed) ahead of each; the run of median wall time, and in
+// `runs` how many there were.
+Timing Repeated(const std::string& cmd, double budget, int& runs, const std::function<void()>& before = {}) {
+  std::vector<Timing> all;
+  double spent = 0;
+  do {
+    if (before) before();
+    all.push_back(Timed(cmd));
+    spent += all.back().wall;
+  } while (spent < budget && all.size() < 500);
+  runs = static_cast<int>(all.size());
+  std::sort(all.begin(), all.end(), [](const Timing& a, const Timing& b) { return a.wall < b.wall; });
+  return all[all.size() / 2];
+}
+
 bool Have(const char* tool) { return std::system((std::string("command -v ") + tool + " >/dev/null 2>&1").c_str()) == 0; }
 
 void WriteFile(const fs::path& p, const std::string& bytes) {
@@ -90,8 +114,12 @@ void MakeFiles(const fs::path& root, int count, std::mt19937& rng, bool nested) 
 
 void Line(const char* what, const Timing& ours, const char* baseName, const Timing& base, double target) {
   double ratio = ours.wall / base.wall;
-  std::printf("  %-12s %8.2f s (cpu %6.2f)   %-8s %8.2f s (cpu %6.2f)   ratio %5.2f (target <= %.2f)%s\n", what,
+  std::printf("  %-12s %8.3f s (cpu %6.3f)   %-8s %8.3f s (cpu %6.3f)   ratio %5.2f (target <= %.2f)%s\n", what,
               ours.wall, ours.cpu, baseName, base.wall, base.cpu, ratio, target, ratio <= target ? "" : "   MISSED");
+}
+
+void Single(const char* what, const Timing& t, int runs) {
+  std::printf("  %-12s %8.3f s (cpu %6.3f)   median of %d\n", what, t.wall, t.cpu, runs);
 }
 
 }  // namespace
@@ -101,6 +129,7 @@ int main(int argc, char** argv) {
   std::string dirArg;
   std::vector<int> sizes = {10000, 100000};
   int plain = 20000;
+  double budget = 2.0;
   bool keep = false;
   for (int i = 1; i < argc; ++i) {
     std::string a = argv[i];
@@ -112,10 +141,12 @@ int main(int argc, char** argv) {
         if (std::atoi(n.c_str()) > 0) sizes.push_back(std::atoi(n.c_str()));  // "0": no archives
     } else if (a == "--plain" && i + 1 < argc) {
       plain = std::atoi(argv[++i]);
+    } else if (a == "--budget" && i + 1 < argc) {
+      budget = std::atof(argv[++i]);
     } else if (a == "--keep") {
       keep = true;
     } else {
-      std::printf("usage: %s [--dir FOLDER] [--sizes N,N,...] [--plain N] [--keep]\n", argv[0]);
+      std::printf("usage: %s [--dir FOLDER] [--sizes N,N,...] [--plain N] [--budget SECONDS] [--keep]\n", argv[0]);
       return a == "--help" ? 0 : 2;
     }
   }
@@ -139,54 +170,106 @@ int main(int argc, char** argv) {
   }
   const bool zip = Have("zip") && Have("unzip");
   std::mt19937 rng(20261209);
+  if (!sizes.empty()) {
+    int runs = 0;
+    Timing start = Repeated(Q(arc) + " --help >/dev/null", budget / 4, runs);
+    std::printf("starting zarn-arc (--help): %.4f s (cpu %.4f), median of %d; each figure below includes it\n",
+                start.wall, start.cpu, runs);
+  }
 
   // ---- archives of each size
   struct Row {
     int n;
+    fs::path src, arcFile, data, out, zipFile;
     Timing pack, list, verify, mergeNew, mergeAgain, extract, unzip;
+    int packRuns = 0, listRuns = 0, verifyRuns = 0, mergeNewRuns = 0, mergeAgainRuns = 0, extractRuns = 0,
+        unzipRuns = 0;
   };
   std::vector<Row> rows;
   for (int n : sizes) {
     Row row;
     row.n = n;
-    fs::path src = dir / ("src" + std::to_string(n)), arcFile = dir / ("a" + std::to_string(n) + ".arc");
-    MakeFiles(src, n, rng, false);
-    Timing& pack = row.pack;
-    pack = Timed(Q(arc) + " pack " + Q(src.string()) + " -o " + Q(arcFile.string()));
-    std::printf("%d members: pack %.2f s (cpu %.2f), archive %.1f MiB\n", n, pack.wall, pack.cpu,
-                fs::file_size(arcFile) / 1048576.0);
-    std::string a = Q(arcFile.string());
-    row.list = Timed(Q(arc) + " list " + a + " >/dev/null");
-    row.verify = Timed(Q(arc) + " verify " + a);
-    fs::path data = dir / ("data" + std::to_string(n));
-    fs::create_directories(data);
-    std::string dataFile = Q((data / "game.dat").string());
-    row.mergeNew = Timed(Q(arc) + " merge " + dataFile + " " + a + " 2>/dev/null");
-    row.mergeAgain = Timed(Q(arc) + " merge " + dataFile + " " + a + " 2>/dev/null");
-    fs::path out = dir / ("x" + std::to_string(n));
-    row.extract = Timed(Q(arc) + " extract " + a + " -o " + Q(out.string()));
-    Shell("diff -r -q " + Q(src.string()) + " " + Q(out.string()));
-    fs::remove_all(out);
-    if (zip) {
-      fs::path z = dir / ("a" + std::to_string(n) + ".zip");
-      Shell("cd " + Q(src.string()) + " && zip -1 -q -r " + Q(z.string()) + " .");
-      row.unzip = Timed("unzip -q " + Q(z.string()) + " -d " + Q(out.string()));
-      fs::remove_all(out);
-      fs::remove(z);
-    }
-    std::printf("  %-12s %8.2f s (cpu %6.2f)\n", "list", row.list.wall, row.list.cpu);
-    std::printf("  %-12s %8.2f s (cpu %6.2f)\n", "verify", row.verify.wall, row.verify.cpu);
-    std::printf("  %-12s %8.2f s (cpu %6.2f)\n", "merge new", row.mergeNew.wall, row.mergeNew.cpu);
-    std::printf("  %-12s %8.2f s (cpu %6.2f)\n", "merge again", row.mergeAgain.wall, row.mergeAgain.cpu);
-    if (zip)
-      Line("extract", row.extract, "unzip", row.unzip, 2.0);
-    else
-      std::printf("  %-12s %8.2f s (cpu %6.2f)   (zip or unzip is not installed)\n", "extract", row.extract.wall,
-                  row.extract.cpu);
-    fs::remove_all(src);
-    fs::remove_all(data);
-    fs::remove(arcFile);
+    std::string tag = std::to_string(n);
+    row.src = dir / ("src" + tag);
+    row.arcFile = dir / ("a" + tag + ".arc");
+    row.data = dir / ("data" + tag);
+    row.out = dir / ("x" + tag);
+    row.zipFile = dir / ("a" + tag + ".zip");
+    MakeFiles(row.src, n, rng, false);
+    if (zip) Shell("cd " + Q(row.src.string()) + " && zip -1 -q -r " + Q(row.zipFile.string()) + " .");
     rows.push_back(row);
+  }
+  // Every operation runs at every size in turn, in rounds until the rounds have taken the
+  // budget once per size: a load that comes and goes on a shared machine then falls on
+  // the small and the large runs alike. A round runs a smaller size as many times more
+  // as it is smaller (at most 50), so that each size gets a like share of the time.
+  auto measure = [&](const char* what, Timing Row::*field, int Row::*runs, const std::function<Timing(Row&)>& once) {
+    std::vector<std::vector<Timing>> all(rows.size());
+    double spent = 0;
+    do {
+      for (size_t i = 0; i < rows.size(); ++i) {
+        int reps = std::max(1, std::min(50, static_cast<int>(double(rows.back().n) / rows[i].n + 0.5)));
+        for (int k = 0; k < reps; ++k) {
+          all[i].push_back(once(rows[i]));
+          spent += all[i].back().wall;
+        }
+      }
+    } while (spent < budget * double(rows.size()) && all.front().size() < 500);
+    for (size_t i = 0; i < rows.size(); ++i) {
+      std::sort(all[i].begin(), all[i].end(), [](const Timing& a, const Timing& b) { return a.wall < b.wall; });
+      rows[i].*field = all[i][all[i].size() / 2];
+      rows[i].*runs = static_cast<int>(all[i].size());
+    }
+    std::fprintf(stderr, "  %s measured\n", what);
+  };
+  auto arcOf = [](Row& r) { return Q(r.arcFile.string()); };
+  measure("pack", &Row::pack, &Row::packRuns, [&](Row& r) {
+    return Timed(Q(arc) + " pack " + Q(r.src.string()) + " -o " + arcOf(r));
+  });
+  measure("list", &Row::list, &Row::listRuns, [&](Row& r) { return Timed(Q(arc) + " list " + arcOf(r) + " >/dev/null"); });
+  measure("verify", &Row::verify, &Row::verifyRuns, [&](Row& r) { return Timed(Q(arc) + " verify " + arcOf(r)); });
+  auto mergeInto = [&](Row& r) { return Q(arc) + " merge " + Q((r.data / "game.dat").string()) + " " + arcOf(r) + " 2>/dev/null"; };
+  // Each merge into a new data file starts from an empty folder; the last one leaves the
+  // data file that the merges again find holding every member.
+  measure("merge new", &Row::mergeNew, &Row::mergeNewRuns, [&](Row& r) {
+    fs::remove_all(r.data);
+    fs::create_directories(r.data);
+    return Timed(mergeInto(r));
+  });
+  measure("merge again", &Row::mergeAgain, &Row::mergeAgainRuns, [&](Row& r) { return Timed(mergeInto(r)); });
+  measure("extract", &Row::extract, &Row::extractRuns, [&](Row& r) {
+    fs::remove_all(r.out);
+    return Timed(Q(arc) + " extract " + arcOf(r) + " -o " + Q(r.out.string()));
+  });
+  for (Row& r : rows) {
+    Shell("diff -r -q " + Q(r.src.string()) + " " + Q(r.out.string()));
+    fs::remove_all(r.out);
+  }
+  if (zip) {
+    measure("unzip", &Row::unzip, &Row::unzipRuns, [&](Row& r) {
+      fs::remove_all(r.out);
+      return Timed("unzip -q " + Q(r.zipFile.string()) + " -d " + Q(r.out.string()));
+    });
+  }
+  for (Row& row : rows) {
+    std::printf("%d members: pack %.3f s (cpu %.3f), median of %d, archive %.1f MiB\n", row.n, row.pack.wall,
+                row.pack.cpu, row.packRuns, fs::file_size(row.arcFile) / 1048576.0);
+    Single("list", row.list, row.listRuns);
+    Single("verify", row.verify, row.verifyRuns);
+    Single("merge new", row.mergeNew, row.mergeNewRuns);
+    Single("merge again", row.mergeAgain, row.mergeAgainRuns);
+    if (zip) {
+      Line("extract", row.extract, "unzip", row.unzip, 2.0);
+      std::printf("  %-12s medians of %d (extract) and %d (unzip)\n", "", row.extractRuns, row.unzipRuns);
+    } else {
+      std::printf("  %-12s %8.3f s (cpu %6.3f)   median of %d (zip or unzip is not installed)\n", "extract",
+                  row.extract.wall, row.extract.cpu, row.extractRuns);
+    }
+    fs::remove_all(row.src);
+    fs::remove_all(row.data);
+    fs::remove_all(row.out);
+    fs::remove(row.arcFile);
+    fs::remove(row.zipFile);
   }
   if (rows.size() >= 2) {
     const Row &a = rows.front(), &b = rows.back();
@@ -202,6 +285,14 @@ int main(int argc, char** argv) {
     growth("merge new", a.mergeNew, b.mergeNew);
     growth("merge again", a.mergeAgain, b.mergeAgain);
     growth("extract", a.extract, b.extract);
+    if (zip) {
+      // The same files made by unzip: the host's own growth for creating them.
+      double g = b.extract.wall / a.extract.wall, u = b.unzip.wall / a.unzip.wall;
+      double uc = a.unzip.cpu > 0 ? b.unzip.cpu / a.unzip.cpu : 0;
+      std::printf("  %-12s %6.1fx (cpu %6.1fx)   the host's growth for the same files; extract grows %.2f times as "
+                  "much\n",
+                  "unzip", u, uc, g / u);
+    }
   }
 
   // ---- a whole install of a medium with many plain files

@@ -246,6 +246,8 @@ bool TVrFileCollection::MergeFrom(TVrFileCollection& src) {
   {
     bool wasOpen = stream_ != nullptr;
     if (wasOpen) append = DataEnd();
+    ahead_.clear();
+    aheadAt_ = -1;
     stream_.reset();
     stream_.reset(new TQxBigFileStream(platform_, fileName_,
                                        wasOpen ? uint16_t(fmOpenReadWrite | fmShareDenyWrite) : uint16_t(fmCreate),

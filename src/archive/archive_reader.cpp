@@ -29,6 +29,8 @@ const int64_t kMaxNameLength = 65536;
 // bound is damaged or hostile.
 const int64_t kMaxInflateRatio = 1040;
 const int64_t kReadBlock = 1048576;
+// ExtractMember reads members up to this size through a read-ahead window of kReadBlock.
+const int64_t kAheadMember = 65536;
 
 [[noreturn]] void Damaged(const std::string& what, const std::string& detail) {
   throw EFormatError(Format("%s:ファイルが壊れています（%s）", what, detail));
@@ -84,6 +86,7 @@ uint32_t RangeCRC(TQxBigStream& s, int64_t count, uint8_t* buffer, int64_t buffe
 // ---- TVrFile
 
 TVrFile::TVrFile(TVrFileCollection& collection) : THashCollectionItem(collection) {}
+TVrFile::TVrFile(TVrFileCollection& collection, std::string name) : THashCollectionItem(collection, std::move(name)) {}
 
 // ---- TVrFileCollection
 
@@ -95,13 +98,11 @@ TVrFileCollection::~TVrFileCollection() {
   module_.reset();
 }
 
-TVrFile* TVrFileCollection::AddFile(const std::string& name) {
-  auto* f = new TVrFile(*this);
-  f->SetName(name);
-  return f;
-}
+TVrFile* TVrFileCollection::AddFile(std::string name) { return new TVrFile(*this, std::move(name)); }
 
 void TVrFileCollection::Reset() {
+  ahead_.clear();
+  aheadAt_ = -1;
   endMarker_ = nullptr;
   dataEnd_ = -1;
   Clear();
@@ -291,8 +292,9 @@ void TVrFileCollection::ReadDirectoryFrom(TQxBigStream& s, int64_t dataSize) {
   }
 
   // All read and checked: fill the collection.
+  Reserve(Count() + static_cast<int>(n) + 1);
   for (int64_t i = 0; i < n; ++i) {
-    TVrFile* f = AddFile(names[static_cast<size_t>(i)]);
+    TVrFile* f = AddFile(std::move(names[static_cast<size_t>(i)]));
     f->Offset = offsets[static_cast<size_t>(i)] + base;
     f->Size = offsets[static_cast<size_t>(i + 1)] - offsets[static_cast<size_t>(i)];
     if (version >= 101) {
@@ -311,6 +313,15 @@ void TVrFileCollection::ReadDirectoryFrom(TQxBigStream& s, int64_t dataSize) {
 
 namespace {
 
+void CheckInflateEnd(InflateEnd end, const std::string& name) {
+  switch (end) {
+    case InflateEnd::Complete: break;
+    case InflateEnd::Truncated: Damaged(name, "圧縮データが途中で終わっています");
+    case InflateEnd::Damaged: throw EZlibError(Format("%s:展開エラー: データが壊れています", name));
+    case InflateEnd::TooLarge: Damaged(name, "展開後のデータが大きすぎます");
+  }
+}
+
 // Inflates the zlib stream of `size` bytes at the source's position into dest, in blocks.
 void InflateMember(TQxBigStream& source, int64_t size, TStream& dest, int64_t limit, const std::string& name) {
   // The input buffer is not cleared: most members are small.
@@ -326,12 +337,21 @@ void InflateMember(TQxBigStream& source, int64_t size, TStream& dest, int64_t li
         return n;
       },
       [&](const uint8_t* block, int64_t got) { dest.WriteBuffer(block, got); }, limit);
-  switch (end) {
-    case InflateEnd::Complete: break;
-    case InflateEnd::Truncated: Damaged(name, "圧縮データが途中で終わっています");
-    case InflateEnd::Damaged: throw EZlibError(Format("%s:展開エラー: データが壊れています", name));
-    case InflateEnd::TooLarge: Damaged(name, "展開後のデータが大きすぎます");
-  }
+  CheckInflateEnd(end, name);
+}
+
+// The same for a zlib stream held in memory.
+void InflateBytes(const uint8_t* bytes, int64_t size, TStream& dest, int64_t limit, const std::string& name) {
+  int64_t left = size;
+  InflateEnd end = InflateBlocks(
+      [&](const uint8_t*& data) -> int64_t {
+        data = bytes;
+        int64_t n = left;
+        left = 0;
+        return n;
+      },
+      [&](const uint8_t* block, int64_t got) { dest.WriteBuffer(block, got); }, limit);
+  CheckInflateEnd(end, name);
 }
 
 }  // namespace
@@ -346,6 +366,43 @@ void TVrFileCollection::CopyEntryContent(TVrFile& e, TStream& dest, int64_t infl
     stream_->CopyToStream(dest, e.Size);
   else
     InflateMember(*stream_, e.Size, dest, std::min(inflateLimit, e.Size * kMaxInflateRatio + 65536), e.Name());
+}
+
+const uint8_t* TVrFileCollection::AheadBytes(const TVrFile& e) {
+  const int64_t size = stream_->GetSize();
+  if (e.Offset < 0 || e.Size < 0 || e.Offset > size || e.Size > size - e.Offset)
+    Damaged(e.Name(), "データが範囲外です");
+  if (aheadAt_ < 0 || e.Offset < aheadAt_ || e.Offset - aheadAt_ > static_cast<int64_t>(ahead_.size()) - e.Size) {
+    aheadAt_ = -1;
+    const int64_t n = std::max(e.Size, std::min(size - e.Offset, kReadBlock));
+    ahead_.resize(static_cast<size_t>(n));
+    stream_->MoveTo(e.Offset);
+    if (stream_->Read(ahead_.data(), n) != n) Damaged(e.Name(), "データが途中で終わっています");
+    aheadAt_ = e.Offset;
+  }
+  return ahead_.data() + (e.Offset - aheadAt_);
+}
+
+bool TVrFileCollection::ExtractMember(TVrFile& e, TStream& dest) {
+  auto* memDest = dynamic_cast<TMemoryStream*>(&dest);
+  if (memDest) memDest->Clear();
+  const int64_t limit = memDest ? MaxInflateToMemory : INT64_MAX;
+  if (!stream_) throw EZarnError(Format("%s:ファイルがありません", e.Name()));
+  if (e.Stored && e.Size > limit) Damaged(e.Name(), "展開後のデータが大きすぎます");
+  std::vector<uint8_t> buffer;
+  if (e.Size > kAheadMember) {
+    CopyEntryContent(e, dest, limit);
+    return VerifyMember(e, buffer);
+  }
+  const uint8_t* bytes = AheadBytes(e);
+  if (e.Size > 0) {
+    if (e.Stored)
+      dest.WriteBuffer(bytes, e.Size);
+    else
+      InflateBytes(bytes, e.Size, dest, std::min(limit, e.Size * kMaxInflateRatio + 65536), e.Name());
+  }
+  if (e.CRC == 0 || (!e.Name().empty() && e.Name()[0] == '/') || UpdateCRC(0, bytes, e.Size) == e.CRC) return true;
+  return VerifyMember(e, buffer);  // a separate member may carry its content's checksum
 }
 
 void TVrFileCollection::ExtractToStream(TStream& dest, const std::string& name, int64_t maxSize) {

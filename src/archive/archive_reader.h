@@ -33,6 +33,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "archive/split_file_stream.h"
 #include "archive/named_collection.h"
@@ -53,6 +54,7 @@ constexpr int64_t kStoreThreshold = 5242880;
 class TVrFile : public THashCollectionItem {
  public:
   explicit TVrFile(TVrFileCollection& collection);
+  TVrFile(TVrFileCollection& collection, std::string name);
   std::string ClassName() const override { return "TVrFile"; }
 
   int64_t Offset = 0;  // of the stored bytes in the collection's stream
@@ -97,7 +99,7 @@ class TVrFileCollection : public THashCollection {
 
   TVrFile* Files(int index) const { return static_cast<TVrFile*>(Item(index)); }
   // Appends an entry with that name.
-  TVrFile* AddFile(const std::string& name);
+  TVrFile* AddFile(std::string name);
   // The end marker entry of the last directory read, or nullptr (none after MergeFrom).
   TVrFile* EndMarker() const { return endMarker_; }
   // Members: every entry but the end marker.
@@ -115,6 +117,11 @@ class TVrFileCollection : public THashCollection {
   // (-1: MaxInflateToMemory); a member or loose file that holds more raises EFormatError
   // before more than that is held.
   void ExtractToStream(TStream& dest, const std::string& name, int64_t maxSize = -1);
+  // Writes the content of member `entry` into dest as ExtractToStream does, but leaves
+  // dest's position after it, and answers what VerifyMember would. Small members are
+  // read once for both, through a read-ahead window over the data stream, so extracting
+  // many in the directory's order costs a read per window, not two per member.
+  bool ExtractMember(TVrFile& entry, TStream& dest);
 
   // ---- building, merging, verifying
 
@@ -162,6 +169,9 @@ class TVrFileCollection : public THashCollection {
   int64_t DataEnd();
   // MergeFrom once the data file is open for appending: the members and the directory.
   bool MergeMembers(TVrFileCollection& src);
+  // The stored bytes of entry e (checked to lie within the stream), from the read-ahead
+  // window, which is read anew from e's offset when it does not hold them all.
+  const uint8_t* AheadBytes(const TVrFile& e);
 
   Platform& platform_;
   std::string folder_;
@@ -171,6 +181,10 @@ class TVrFileCollection : public THashCollection {
   TVrFile* endMarker_ = nullptr;
   int64_t dataEnd_ = -1;
   std::string badMember_;
+  // Read-ahead window of the data stream: its bytes from aheadAt_ on (-1: none). Emptied
+  // whenever the stream changes.
+  std::vector<uint8_t> ahead_;
+  int64_t aheadAt_ = -1;
 };
 
 // CRC-32 of a whole stream, read from its start in 1 MiB blocks.

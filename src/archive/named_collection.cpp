@@ -34,7 +34,7 @@ int HashOf(const std::string& name) {
   return static_cast<int>(h & 255u);
 }
 
-bool SameName(const std::string& a, const std::string& b) {
+bool SameName(std::string_view a, std::string_view b) {
   if (a.size() != b.size()) return false;
   for (size_t i = 0; i < a.size(); ++i) {
     unsigned char x = static_cast<unsigned char>(a[i]), y = static_cast<unsigned char>(b[i]);
@@ -49,9 +49,32 @@ bool SameName(const std::string& a, const std::string& b) {
   return true;
 }
 
+size_t THashCollection::FoldedHash::operator()(std::string_view name) const {
+  // FNV-1a over the bytes as SameName compares them: letters folded, trail bytes as they are.
+  uint64_t h = 14695981039346656037ull;
+  auto mix = [&h](unsigned char c) { h = (h ^ c) * 1099511628211ull; };
+  for (size_t i = 0; i < name.size(); ++i) {
+    unsigned char c = static_cast<unsigned char>(name[i]);
+    if (IsLeadByte(c)) {
+      mix(c);
+      if (++i < name.size()) mix(static_cast<unsigned char>(name[i]));
+      continue;
+    }
+    mix(FoldByte(c));
+  }
+  return static_cast<size_t>(h);
+}
+
 // ---- THashCollectionItem
 
 THashCollectionItem::THashCollectionItem(THashCollection& collection) : collection_(collection) {
+  cachedIndex_ = collection.Count();
+  collection.items_.push_back(this);
+  Link();
+}
+
+THashCollectionItem::THashCollectionItem(THashCollection& collection, std::string name)
+    : collection_(collection), name_(std::move(name)) {
   cachedIndex_ = collection.Count();
   collection.items_.push_back(this);
   Link();
@@ -79,12 +102,13 @@ void THashCollectionItem::Link() {
     next_ = head;
   }
   head = this;
-  THashCollectionItem*& same = collection_.byName_[LowerCase(name_)];
-  if (same) {
+  auto added = collection_.byName_.emplace(std::string_view(name_), this);
+  if (!added.second) {
+    THashCollectionItem* same = added.first->second;
     same->samePrev_ = this;
     sameNext_ = same;
+    collection_.SetHead(added.first, this);
   }
-  same = this;
 }
 
 void THashCollectionItem::Unlink() {
@@ -101,11 +125,11 @@ void THashCollectionItem::Unlink() {
     samePrev_->sameNext_ = sameNext_;
     if (sameNext_) sameNext_->samePrev_ = samePrev_;
   } else {
-    auto it = collection_.byName_.find(LowerCase(name_));
+    auto it = collection_.byName_.find(std::string_view(name_));
     if (it != collection_.byName_.end() && it->second == this) {
       if (sameNext_) {
-        it->second = sameNext_;
         sameNext_->samePrev_ = nullptr;
+        collection_.SetHead(it, sameNext_);
       } else {
         collection_.byName_.erase(it);
       }
@@ -144,8 +168,22 @@ THashCollectionItem* THashCollection::Item(int index) const {
   return items_[static_cast<size_t>(index)];
 }
 
+void THashCollection::SetHead(NameIndex::iterator it, THashCollectionItem* item) {
+  // The key must stay the head's own name: the item it was taken from may go first.
+  auto node = byName_.extract(it);
+  node.key() = std::string_view(item->name_);
+  node.mapped() = item;
+  byName_.insert(std::move(node));
+}
+
+void THashCollection::Reserve(int count) {
+  if (count <= 0) return;
+  items_.reserve(static_cast<size_t>(count));
+  byName_.reserve(static_cast<size_t>(count));
+}
+
 int THashCollection::IndexOf(const std::string& name) const {
-  auto it = byName_.find(LowerCase(name));
+  auto it = byName_.find(std::string_view(name));
   return it == byName_.end() ? -1 : it->second->cachedIndex_;
 }
 

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <vector>
 
@@ -18,12 +19,14 @@ class THashCollection;
 // on the name in lower case; the empty name and one-byte names use the length alone.
 int HashOf(const std::string& name);
 // Whether two names are equal without regard to case, by the same folding.
-bool SameName(const std::string& a, const std::string& b);
+bool SameName(std::string_view a, std::string_view b);
 
 class THashCollectionItem {
  public:
   // Appends the item to `collection`, which owns it from then on; it starts unnamed.
   explicit THashCollectionItem(THashCollection& collection);
+  // The same, named `name` from the start (linked once, not first unnamed and then again).
+  THashCollectionItem(THashCollection& collection, std::string name);
   // Removes the item from its collection (the items after it move up by one).
   virtual ~THashCollectionItem();
   THashCollectionItem(const THashCollectionItem&) = delete;
@@ -81,16 +84,28 @@ class THashCollection {
   // Frees the item at `index`.
   void Delete(int index);
   THashCollectionItem* BucketHead(int bucket) const { return heads_[static_cast<size_t>(bucket & 255)]; }
+  // Makes room for `count` items in all, so that adding them moves nothing.
+  void Reserve(int count);
 
  private:
   friend class THashCollectionItem;
   std::vector<THashCollectionItem*> items_;
   std::array<THashCollectionItem*, 256> heads_;
-  // The name in lower case -> the item of that name linked last. The 256 chains hold
+  // A name, without regard to case -> the item of that name linked last. The 256 chains hold
   // names of the same length and first and second-to-last characters together, which
   // for a game's files ("scenario\s0001.txt", ...) means thousands in one chain; this
-  // index gives the same answer as walking them.
-  std::unordered_map<std::string, THashCollectionItem*> byName_;
+  // index gives the same answer as walking them. The key is the head item's own name,
+  // hashed and compared folded, so neither adding nor looking up makes a folded copy.
+  struct FoldedHash {
+    size_t operator()(std::string_view name) const;
+  };
+  struct FoldedEqual {
+    bool operator()(std::string_view a, std::string_view b) const { return SameName(a, b); }
+  };
+  using NameIndex = std::unordered_map<std::string_view, THashCollectionItem*, FoldedHash, FoldedEqual>;
+  // Makes `item` the head of its name's entry, the key pointing at its name.
+  void SetHead(NameIndex::iterator it, THashCollectionItem* item);
+  NameIndex byName_;
 };
 
 }  // namespace zarn

@@ -13,6 +13,7 @@ namespace {
 class TNamed : public THashCollectionItem {
  public:
   explicit TNamed(THashCollection& c) : THashCollectionItem(c) {}
+  TNamed(THashCollection& c, const std::string& name) : THashCollectionItem(c, name) {}
 };
 
 TNamed* AddNamed(THashCollection& c, const std::string& name) {
@@ -181,7 +182,10 @@ TEST(HashCollection, NameIndexAgreesWithTheChainsUnderRandomChanges) {
     uint32_t op = next() % 10;
     if (op < 4 || c.Count() == 0) {
       std::string n = RandomName(seed);
-      AddNamed(c, n);
+      if (next() % 2)
+        AddNamed(c, n);
+      else
+        new TNamed(c, n);  // named from the start
       probes.push_back(n);
     } else if (op < 6) {
       std::string n = next() % 2 ? UpperCase(c.Item(static_cast<int>(next() % c.Count()))->Name()) : RandomName(seed);

@@ -5,7 +5,6 @@
 #include <iostream>
 #include <map>
 #include <memory>
-#include <set>
 #include <string>
 #include <utility>
 #include <vector>
@@ -234,33 +233,36 @@ class Tool {
         todo.push_back(c.Files(k));
       }
     } else {
-      // Each name once; of names equal but for case, the one the lookup finds.
-      std::set<std::string> seen;
+      // Each name once; of names equal but for case, the one the lookup finds (the same
+      // entry for all of them, so marking it marks the name).
+      std::vector<bool> taken(static_cast<size_t>(c.Count()));
       for (int i = 0; i < c.Count(); ++i) {
         TVrFile* f = c.Files(i);
         if (f == c.EndMarker()) continue;
-        if (!seen.insert(LowerCase(f->Name())).second) {
+        const int k = c.IndexOf(f->Name());
+        if (taken[static_cast<size_t>(k)]) {
           if (Superseded(*f)) Note(Shown(f->Name()) + ": an older superseded copy of this name, not written");
           continue;
         }
-        todo.push_back(c.Files(c.IndexOf(f->Name())));
+        taken[static_cast<size_t>(k)] = true;
+        todo.push_back(c.Files(k));
       }
     }
     int64_t total = 0, done = 0;
     for (TVrFile* f : todo) total += f->Size;
     TMemberTargets targets(platform_, dest);
-    std::vector<uint8_t> buffer;
     int damaged = 0;
     for (TVrFile* f : todo) {
       progress_.Show(done, total, Shown(f->Name()));
       // A superseded entry keeps its place below "superseded\", away from the current members.
       const std::string name = Superseded(*f) ? "superseded\\" + f->Name().substr(1) : f->Name();
       std::string target = targets.Prepare(name);
+      bool sound = true;
       {
         std::unique_ptr<FileHandle> file = targets.Create(target, name);
         try {
           THandleStream out(file.get());
-          c.ExtractToStream(out, f->Name());
+          sound = c.ExtractMember(*f, out);
         } catch (...) {
           file.reset();
           platform_.DeleteFile(target);
@@ -269,7 +271,7 @@ class Tool {
       }
       if (f->FileDate != 0) platform_.SetFileAge(target, f->FileDate);
       if (Superseded(*f)) Note(Shown(f->Name()) + ": superseded by a newer member, written as " + Shown(name));
-      if (!c.VerifyMember(*f, buffer)) {
+      if (!sound) {
         Note(Shown(f->Name()) + ": CRC mismatch, the member is damaged");
         ++damaged;
       }
