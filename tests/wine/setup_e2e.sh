@@ -265,14 +265,16 @@ insert_disc() {
   rm -f "$prefix/dosdevices/d:"
   ln -s "$1" "$prefix/dosdevices/d:"
 }
-# What the installation consists of: every file of the game's folder with its checksum,
-# the two registry keys as exported, and the shortcuts with their checksums.
+# A registry key as exported, in UTF-8.
 reg_text() {
   local file=$work/key.reg
   rm -f "$file"
   timeout 60 "$wine_loader" reg export "$1" 'Z:'"$(echo "$file" | tr / '\\')" /y >/dev/null 2>&1 || { echo "no key $1"; return 0; }
   iconv -f UTF-16LE -t UTF-8 "$file" | tr -d '\r'
 }
+# What the installation consists of, into file $1: every file of the game's folder with
+# its checksum, the product's and the uninstall entry's registry keys, and the shortcuts
+# with their checksums.
 snapshot() {
   {
     if [ -d "$dest" ]; then (cd "$dest" && find . -type f -print0 | sort -z | xargs -0 -r md5sum); fi
@@ -292,29 +294,21 @@ unchanged() {
 }
 visible_windows() { xdotool search --onlyvisible --name . 2>/dev/null | sort -u || true; }
 # Starts D:\setup.exe while something it must keep out of runs, and checks that it ends
-# by itself within the step's time limit without showing any window, then waits 3 s
-# more for a late one.
+# by itself within the step's time limit without showing any window, watching 3 s more
+# for a window on its way to the screen.
 ends_silently() {
-  local what=$1 before after new
+  local what=$1 before new= ended=0 grace=12
   before=$(visible_windows)
   (cd "$prefix/drive_c" && exec "$wine_loader" 'D:\setup.exe') >/dev/null 2>&1 &
   other_pid=$!
-  local ended=0
-  for _ in $(seq 1 $((step_timeout * 4 + 12))); do
-    if [ "$ended" = 0 ] && ! kill -0 "$other_pid" 2>/dev/null; then
-      ended=1
-      wait "$other_pid" 2>/dev/null || true
-      for _ in $(seq 1 12); do
-        after=$(visible_windows)
-        new=$(comm -13 <(echo "$before") <(echo "$after"))
-        [ -z "$new" ] || break
-        sleep 0.25
-      done
-      break
-    fi
-    after=$(visible_windows)
-    new=$(comm -13 <(echo "$before") <(echo "$after"))
+  for _ in $(seq 1 $((step_timeout * 4))); do
+    new=$(comm -13 <(echo "$before") <(visible_windows))
     [ -z "$new" ] || break
+    if ! kill -0 "$other_pid" 2>/dev/null; then
+      ended=1
+      grace=$((grace - 1))
+      [ "$grace" -gt 0 ] || break
+    fi
     sleep 0.25
   done
   if [ -n "$new" ]; then
