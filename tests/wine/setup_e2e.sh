@@ -442,9 +442,19 @@ case_folder_update() {
   if "$arc_tool" verify "$dest/game.dat" >"$work/verify.log" 2>&1; then pass "game.dat verifies"; else fail "game.dat does not verify: $(cat "$work/verify.log")"; fi
   printf '%s' "$readme" >"$work/expected"
   if cmp -s "$work/expected" "$dest/readme.txt"; then pass "readme.txt updated"; else fail "readme.txt: expected [$readme], found [$(cat "$dest/readme.txt" 2>/dev/null)]"; fi
-  # Everything but the updated files, the data file and the installed record stays.
+  # The programs entry sizes the whole installation as it is now.
+  local bytes size
+  bytes=$(find "$dest" -type f -printf '%s\n' | awk '{ n += $1 } END { print n + 0 }')
+  size=$(reg_value "$uninstall_key" EstimatedSize)
+  if [ "$size" = "$(printf 'dword:%08x' $(((bytes + 1023) / 1024)))" ]; then
+    pass "EstimatedSize $size is the installed files' KiB"
+  else
+    fail "EstimatedSize: expected $(((bytes + 1023) / 1024)) KiB ($bytes bytes in the game's folder), found $size"
+  fi
+  # Everything but the updated files, the data file, the installed record and the size
+  # stays.
   snapshot "$work/after"
-  local keep='  \./(readme\.txt|game\.dat|game\.ext|install\.dat)$'
+  local keep='  \./(readme\.txt|game\.dat|game\.ext|install\.dat)$|^"EstimatedSize"='
   grep -Ev "$keep" "$work/before" >"$work/before.kept"
   grep -Ev "$keep" "$work/after" >"$work/after.kept"
   unchanged "$work/before.kept" "$work/after.kept" "the folder update (beyond readme.txt, game.dat, game.ext, install.dat)"
