@@ -549,11 +549,14 @@ void TInstallJob::RecordInstallation() {
   settings_.Installed = true;
   settings_.AddInstalledFile("install.dat");
   std::string record = dest_ + "install.dat";
+  // The record on disk after this step: the installation's, which an update adds to.
+  TZarnInstallSet installed;
+  const TZarnInstallSet* saved = &settings_;
   if (settings_.UpdateMode && platform_.FileExists(record)) {
-    TZarnInstallSet installed;
     installed.LoadFromFile(platform_, record);
     for (const std::string& name : settings_.InstalledFiles) installed.AddInstalledFile(name);
     installed.SaveToFile(platform_, record);
+    saved = &installed;
   } else {
     settings_.SaveToFile(platform_, record);
   }
@@ -566,7 +569,8 @@ void TInstallJob::RecordInstallation() {
     view_.BringToFront();
   }
   settings_.WriteRegString(platform_, "InstallPath", dest_);
-  WriteProgramsEntry(platform_, settings_, dest_);
+  // The entry describes the whole installation, not the update's share of it.
+  WriteProgramsEntry(platform_, *saved, dest_);
   view_.ShowHeading("レジストリを更新しています");
   view_.ProcessMessages();
   view_.Pause(1000);

@@ -398,7 +398,8 @@ TEST_F(InstallJob, AReinstallRebuildsTheDataFileFromScratch) {
 
 TEST_F(InstallJob, UpdatesOfAFolderInstallationKeepTheOriginalProjectOnce) {
   settings.InstallKind = ikFull;
-  WriteMedium(medium, settings, GameMembers(), {{"game.exe", "MZ"}, {"install.exe", "MZ setup"}});
+  // A program far bigger than the update, so the programs entry's size tells them apart.
+  WriteMedium(medium, settings, GameMembers(), {{"game.exe", "MZ" + std::string(20000, 'x')}, {"install.exe", "MZ setup"}});
   ASSERT_TRUE(Install(true)) << error;
 
   auto update = [&](const std::string& folder, const std::string& project, int32_t date) {
@@ -431,6 +432,21 @@ TEST_F(InstallJob, UpdatesOfAFolderInstallationKeepTheOriginalProjectOnce) {
   EXPECT_FALSE(installed.UpdateMode);  // the installed record stays the installation's own
   EXPECT_TRUE(Contains(installed.InstalledFiles, "patch\\readme.wav"));
   EXPECT_TRUE(Contains(installed.InstalledFiles, "game.exe"));
+
+  // The programs entry still sizes the whole installation, not the last update.
+  size_t bytes = 0;
+  for (const std::string& name : installed.InstalledFiles)
+    if (p.FileExists(dest + name)) bytes += Get(dest + name).size();
+  auto entry = p.OpenKey(RegRoot::CurrentUser, ProgramsEntryKey(settings.RegistryKey), false);
+  ASSERT_TRUE(entry);
+  uint32_t type = 0;
+  std::string data;
+  ASSERT_TRUE(entry->QueryValue("EstimatedSize", type, data));
+  ASSERT_EQ(data.size(), 4u);
+  uint32_t kib = 0;
+  for (int i = 3; i >= 0; --i) kib = (kib << 8) | uint8_t(data[size_t(i)]);
+  EXPECT_GE(bytes, 20000u);
+  EXPECT_EQ(kib, (bytes + 1023) / 1024);
 }
 
 // ---- a setup program carrying the game in its appended archive, updated
