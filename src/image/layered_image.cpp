@@ -167,7 +167,7 @@ int64_t Inflate(const uint8_t* src, int64_t size, uint8_t* out, int64_t capacity
       },
       [&](const uint8_t* block, int64_t n) {
         const int64_t take = std::min(n, capacity - written);
-        std::memcpy(out + written, block, size_t(take));
+        if (take > 0) std::memcpy(out + written, block, size_t(take));  // `out` may be null when empty
         written += take;
       },
       capacity + kInflateSlack);
