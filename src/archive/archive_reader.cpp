@@ -342,15 +342,8 @@ void InflateMember(TQxBigStream& source, int64_t size, TStream& dest, int64_t li
 
 // The same for a zlib stream held in memory.
 void InflateBytes(const uint8_t* bytes, int64_t size, TStream& dest, int64_t limit, const std::string& name) {
-  int64_t left = size;
   InflateEnd end = InflateBlocks(
-      [&](const uint8_t*& data) -> int64_t {
-        data = bytes;
-        int64_t n = left;
-        left = 0;
-        return n;
-      },
-      [&](const uint8_t* block, int64_t got) { dest.WriteBuffer(block, got); }, limit);
+      bytes, size, [&](const uint8_t* block, int64_t got) { dest.WriteBuffer(block, got); }, limit);
   CheckInflateEnd(end, name);
 }
 

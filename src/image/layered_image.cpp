@@ -157,14 +157,8 @@ int64_t Inflate(const uint8_t* src, int64_t size, uint8_t* out, int64_t capacity
 #endif
   // zlib tells damaged, short and oversized streams apart; the plane takes what fits.
   int64_t written = 0;
-  bool given = false;
   InflateEnd end = InflateBlocks(
-      [&](const uint8_t*& data) -> int64_t {
-        if (given) return 0;
-        given = true;
-        data = src;
-        return size;
-      },
+      src, size,
       [&](const uint8_t* block, int64_t n) {
         const int64_t take = std::min(n, capacity - written);
         if (take > 0) std::memcpy(out + written, block, size_t(take));  // `out` may be null when empty

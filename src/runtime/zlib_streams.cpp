@@ -61,17 +61,24 @@ InflateEnd InflateBlocks(const std::function<int64_t(const uint8_t*& data)>& nex
   }
 }
 
-void DecompressStream(TMemoryStream& stream, int64_t limit) {
-  TMemoryStream out;
+InflateEnd InflateBlocks(const uint8_t* data, int64_t size,
+                         const std::function<void(const uint8_t* block, int64_t size)>& write, int64_t limit) {
   bool given = false;
-  InflateEnd end = InflateBlocks(
-      [&](const uint8_t*& data) -> int64_t {
+  return InflateBlocks(
+      [&](const uint8_t*& piece) -> int64_t {
         if (given) return 0;
         given = true;
-        data = stream.Memory();
-        return stream.Size();
+        piece = data;
+        return size;
       },
-      [&](const uint8_t* block, int64_t size) { out.WriteBuffer(block, size); }, limit);
+      write, limit);
+}
+
+void DecompressStream(TMemoryStream& stream, int64_t limit) {
+  TMemoryStream out;
+  InflateEnd end = InflateBlocks(
+      stream.Memory(), stream.Size(), [&](const uint8_t* block, int64_t size) { out.WriteBuffer(block, size); },
+      limit);
   switch (end) {
     case InflateEnd::Complete: break;
     case InflateEnd::Truncated: throw EZlibError("展開エラー: データが途中で終わっています");

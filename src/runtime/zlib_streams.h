@@ -28,4 +28,8 @@ enum class InflateEnd { Complete, Truncated, Damaged, TooLarge };
 InflateEnd InflateBlocks(const std::function<int64_t(const uint8_t*& data)>& next,
                          const std::function<void(const uint8_t* block, int64_t size)>& write, int64_t limit);
 
+// The same for a zlib stream held whole in memory.
+InflateEnd InflateBlocks(const uint8_t* data, int64_t size,
+                         const std::function<void(const uint8_t* block, int64_t size)>& write, int64_t limit);
+
 }  // namespace zarn
