@@ -355,7 +355,7 @@ bool TVrFileCollection::Verify() {
 }
 
 bool TVrFileCollection::VerifyMember(TVrFile& e, std::vector<uint8_t>& buffer) {
-  if (e.CRC == 0 || (!e.Name().empty() && e.Name()[0] == '/')) return true;
+  if (!e.Checked()) return true;
   if (!stream_) return false;
   if (buffer.empty()) buffer.resize(1048576);
   stream_->MoveTo(e.Offset);

@@ -376,12 +376,19 @@ const uint8_t* TVrFileCollection::AheadBytes(const TVrFile& e) {
   return ahead_.data() + (e.Offset - aheadAt_);
 }
 
-bool TVrFileCollection::ExtractMember(TVrFile& e, TStream& dest) {
+int64_t TVrFileCollection::StartExtract(TStream& dest, const TVrFile* e, int64_t maxSize) {
   auto* memDest = dynamic_cast<TMemoryStream*>(&dest);
   if (memDest) memDest->Clear();
-  const int64_t limit = memDest ? MaxInflateToMemory : INT64_MAX;
-  if (!stream_) throw EZarnError(Format("%s:ファイルがありません", e.Name()));
-  if (e.Stored && e.Size > limit) Damaged(e.Name(), "展開後のデータが大きすぎます");
+  const int64_t limit = !memDest ? INT64_MAX : maxSize >= 0 ? maxSize : MaxInflateToMemory;
+  if (e) {
+    if (!stream_) throw EZarnError(Format("%s:ファイルがありません", e->Name()));
+    if (e->Stored && e->Size > limit) Damaged(e->Name(), "展開後のデータが大きすぎます");
+  }
+  return limit;
+}
+
+bool TVrFileCollection::ExtractMember(TVrFile& e, TStream& dest) {
+  const int64_t limit = StartExtract(dest, &e, -1);
   std::vector<uint8_t> buffer;
   if (e.Size > kAheadMember) {
     CopyEntryContent(e, dest, limit);
@@ -394,22 +401,20 @@ bool TVrFileCollection::ExtractMember(TVrFile& e, TStream& dest) {
     else
       InflateBytes(bytes, e.Size, dest, std::min(limit, e.Size * kMaxInflateRatio + 65536), e.Name());
   }
-  if (e.CRC == 0 || (!e.Name().empty() && e.Name()[0] == '/') || UpdateCRC(0, bytes, e.Size) == e.CRC) return true;
+  if (!e.Checked() || UpdateCRC(0, bytes, e.Size) == e.CRC) return true;
   return VerifyMember(e, buffer);  // a separate member may carry its content's checksum
 }
 
 void TVrFileCollection::ExtractToStream(TStream& dest, const std::string& name, int64_t maxSize) {
-  auto* memDest = dynamic_cast<TMemoryStream*>(&dest);
-  if (memDest) memDest->Clear();
-  const int64_t limit = !memDest ? INT64_MAX : maxSize >= 0 ? maxSize : MaxInflateToMemory;
-  int k = stream_ ? IndexOf(name) : -1;
-  if (k >= 0) {
-    TVrFile& e = *Files(k);
-    if (e.Stored && e.Size > limit) Damaged(e.Name(), "展開後のデータが大きすぎます");
-    CopyEntryContent(e, dest, limit);
+  const int k = stream_ ? IndexOf(name) : -1;
+  TVrFile* e = k >= 0 ? Files(k) : nullptr;
+  const int64_t limit = StartExtract(dest, e, maxSize);
+  if (e) {
+    CopyEntryContent(*e, dest, limit);
     dest.SetPosition(0);
     return;
   }
+  auto* memDest = dynamic_cast<TMemoryStream*>(&dest);
   std::string path = folder_ + name;
   if (!folder_.empty() && platform_.FileExists(path) && !SameText(path, fileName_)) {
     if (memDest) {

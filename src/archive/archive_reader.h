@@ -64,6 +64,10 @@ class TVrFile : public THashCollectionItem {
   int32_t FileDate = 0;  // MS-DOS date-time, 0 when unknown
   uint32_t CRC = 0;  // 0: no checksum
   bool Separate = false;  // installed as a file of its own
+
+  // Whether verifying checks this member: not when it has no CRC, nor when its name
+  // starts with "/" (superseded).
+  bool Checked() const { return CRC != 0 && (Name().empty() || Name()[0] != '/'); }
 };
 
 // Progress of WriteArchive, MergeFrom and Verify: the entry concerned, a byte count, the
@@ -172,6 +176,11 @@ class TVrFileCollection : public THashCollection {
   // The stored bytes of entry e (checked to lie within the stream), from the read-ahead
   // window, which is read anew from e's offset when it does not hold them all.
   const uint8_t* AheadBytes(const TVrFile& e);
+  // Begins an extraction into dest: empties a memory destination and answers the most
+  // bytes dest may take (maxSize, MaxInflateToMemory when negative; no limit for other
+  // streams). For member e, raises the missing-file error when no data stream is open
+  // and EFormatError when e is stored and larger than that.
+  int64_t StartExtract(TStream& dest, const TVrFile* e, int64_t maxSize);
 
   Platform& platform_;
   std::string folder_;
