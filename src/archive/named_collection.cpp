@@ -67,11 +67,7 @@ size_t THashCollection::FoldedHash::operator()(std::string_view name) const {
 
 // ---- THashCollectionItem
 
-THashCollectionItem::THashCollectionItem(THashCollection& collection) : collection_(collection) {
-  cachedIndex_ = collection.Count();
-  collection.items_.push_back(this);
-  Link();
-}
+THashCollectionItem::THashCollectionItem(THashCollection& collection) : THashCollectionItem(collection, {}) {}
 
 THashCollectionItem::THashCollectionItem(THashCollection& collection, std::string name)
     : collection_(collection), name_(std::move(name)) {
