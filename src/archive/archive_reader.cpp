@@ -29,7 +29,8 @@ const int64_t kMaxNameLength = 65536;
 // bound is damaged or hostile.
 const int64_t kMaxInflateRatio = 1040;
 const int64_t kReadBlock = 1048576;
-// ExtractMember reads members up to this size through a read-ahead window of kReadBlock.
+// ExtractMember and VerifyMember read members up to this size through a read-ahead
+// window of kReadBlock.
 const int64_t kAheadMember = 65536;
 
 [[noreturn]] void Damaged(const std::string& what, const std::string& detail) {
@@ -385,6 +386,17 @@ int64_t TVrFileCollection::StartExtract(TStream& dest, const TVrFile* e, int64_t
     if (e->Stored && e->Size > limit) Damaged(e->Name(), "展開後のデータが大きすぎます");
   }
   return limit;
+}
+
+bool TVrFileCollection::WindowCRC(const TVrFile& e, uint32_t& crc) {
+  const int64_t size = stream_ ? stream_->GetSize() : 0;
+  if (e.Size > kAheadMember || e.Offset < 0 || e.Size < 0 || e.Offset > size || e.Size > size - e.Offset) return false;
+  try {
+    crc = UpdateCRC(0, AheadBytes(e), e.Size);
+    return true;
+  } catch (const EZarnError&) {
+    return false;  // unreadable: the caller's own read reports it
+  }
 }
 
 bool TVrFileCollection::ExtractMember(TVrFile& e, TStream& dest) {

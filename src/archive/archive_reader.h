@@ -176,6 +176,10 @@ class TVrFileCollection : public THashCollection {
   // The stored bytes of entry e (checked to lie within the stream), from the read-ahead
   // window, which is read anew from e's offset when it does not hold them all.
   const uint8_t* AheadBytes(const TVrFile& e);
+  // The CRC of a small member's stored bytes, read through the read-ahead window: one
+  // read per window when members are checked in order. False, with nothing read, for a
+  // large member or one outside the stream; false also when the window cannot be read.
+  bool WindowCRC(const TVrFile& e, uint32_t& crc);
   // Begins an extraction into dest: empties a memory destination and answers the most
   // bytes dest may take (maxSize, MaxInflateToMemory when negative; no limit for other
   // streams). For member e, raises the missing-file error when no data stream is open
