@@ -271,6 +271,18 @@ bool TVrFileCollection::MergeFrom(TVrFileCollection& src) {
 bool TVrFileCollection::MergeMembers(TVrFileCollection& src) {
   bool changed = false;
   TQxBigStream* from = src.Stream();
+  // Members taken one after another from consecutive source bytes land consecutively here
+  // too: they are copied as one run of up to kMergeRun bytes, not a read and a write
+  // each, so progress runs at most that far ahead of the copy.
+  const int64_t kMergeRun = int64_t(8) << 20;
+  int64_t runFrom = 0, runSize = 0;  // pending source bytes; they go to dataEnd_ - runSize
+  auto copyRun = [&] {
+    if (runSize == 0) return;
+    from->MoveTo(runFrom);
+    stream_->MoveTo(dataEnd_ - runSize);
+    stream_->CopyFromBig(*from, runSize);
+    runSize = 0;
+  };
   for (int si = 0; si < src.Count(); ++si) {
     TVrFile* s = src.Files(si);
     if (s == src.EndMarker() || IsEndMarkerName(s->Name()) || s->Separate) continue;
@@ -294,12 +306,14 @@ bool TVrFileCollection::MergeMembers(TVrFileCollection& src) {
       int64_t size = from->GetSize();
       if (s->Offset < 0 || s->Offset > size || s->Size > size - s->Offset)
         throw EFormatError(Format("%s:ファイルが壊れています（データが範囲外です）", s->Name()));
-      from->MoveTo(s->Offset);
-      stream_->MoveTo(dataEnd_);
-      stream_->CopyFromBig(*from, s->Size);
+      if (runSize > 0 && s->Offset != runFrom + runSize) copyRun();
+      if (runSize == 0) runFrom = s->Offset;
+      runSize += s->Size;
     }
     dataEnd_ += s->Size;
+    if (runSize >= kMergeRun) copyRun();
   }
+  copyRun();
   if (!changed) return false;
 
   if (endMarker_) {
