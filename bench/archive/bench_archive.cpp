@@ -27,11 +27,13 @@
 #include <vector>
 
 #include "archive/archive_reader.h"
+#include "bench_support.h"
 #include "common/host_path.h"
 #include "platform/platform.h"
 
 namespace fs = std::filesystem;
 using namespace zarn;
+using namespace zarn::bench;
 
 namespace {
 
@@ -39,22 +41,6 @@ double Seconds(const std::function<void()>& fn) {
   auto start = std::chrono::steady_clock::now();
   fn();
   return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-}
-
-void Shell(const std::string& cmd) {
-  if (std::system(cmd.c_str()) != 0) {
-    std::fprintf(stderr, "failed: %s\n", cmd.c_str());
-    std::exit(2);
-  }
-}
-
-std::string Q(const std::string& s) { return "'" + s + "'"; }
-
-bool Have(const char* tool) { return std::system((std::string("command -v ") + tool + " >/dev/null 2>&1").c_str()) == 0; }
-
-void WriteFile(const fs::path& p, const std::string& bytes) {
-  fs::create_directories(p.parent_path());
-  std::ofstream(p, std::ios::binary).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
 }
 
 // Text like a game's scripts: words from a small vocabulary, lines and numbers.
@@ -146,17 +132,12 @@ int main(int argc, char** argv) {
       return a == "--help" ? 0 : 2;
     }
   }
-  fs::path dir;
-  if (dirArg.empty()) {
-    const char* tmp = std::getenv("TMPDIR");
-    std::string templ = std::string(tmp && *tmp ? tmp : "/tmp") + "/zarn-bench-XXXXXX";
-    if (!mkdtemp(&templ[0])) return 2;
-    dir = templ;
-  } else {
-    dir = fs::absolute(dirArg);
-    fs::create_directories(dir);
+  const fs::path dir = WorkFolder(dirArg, "zarn-bench");
+  if (dir.empty()) {
+    std::fprintf(stderr, "cannot make a work folder under $TMPDIR or /tmp\n");
+    return 2;
   }
-  fs::path tools = fs::canonical(fs::path(argv[0])).parent_path().parent_path() / "tools";
+  const fs::path tools = ToolsFolder(argv[0]);
   std::string arc = (tools / "zarn-arc").string();
   if (!fs::exists(arc)) {
     std::fprintf(stderr, "zarn-arc not found at %s\n", arc.c_str());

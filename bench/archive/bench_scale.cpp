@@ -18,10 +18,10 @@
 // Usage: zarn_bench_scale [--dir FOLDER] [--sizes N,N,...] [--plain N] [--budget SECONDS] [--keep]
 // (--sizes 0 skips the archives, --plain 0 the install.)
 #include <sys/resource.h>
-#include <algorithm>
 #include <sys/time.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -33,6 +33,7 @@
 #include <string>
 #include <vector>
 
+#include "bench_support.h"
 #include "common/host_path.h"
 #include "platform/platform.h"
 #include "runtime/sjis.h"
@@ -40,6 +41,7 @@
 
 namespace fs = std::filesystem;
 using namespace zarn;
+using namespace zarn::bench;
 
 namespace {
 
@@ -59,15 +61,6 @@ Timing ChildCpu() {
   t.user = Seconds(u.ru_utime);
   t.cpu = t.user + Seconds(u.ru_stime);
   return t;
-}
-
-std::string Q(const std::string& s) { return "'" + s + "'"; }
-
-void Shell(const std::string& cmd) {
-  if (std::system(cmd.c_str()) != 0) {
-    std::fprintf(stderr, "failed: %s\n", cmd.c_str());
-    std::exit(2);
-  }
 }
 
 Timing Timed(const std::string& cmd) {
@@ -107,12 +100,6 @@ Timing Repeated(const std::string& cmd, double budget, int& runs, const std::fun
   } while (spent < budget && all.size() < 500);
   runs = static_cast<int>(all.size());
   return Median(all);
-}
-
-bool Have(const char* tool) { return std::system((std::string("command -v ") + tool + " >/dev/null 2>&1").c_str()) == 0; }
-
-void WriteFile(const fs::path& p, const std::string& bytes) {
-  std::ofstream(p, std::ios::binary).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
 }
 
 // Small files like a game's voices, pictures and scripts: `count` files under `root` in
@@ -172,17 +159,12 @@ int main(int argc, char** argv) {
       return a == "--help" ? 0 : 2;
     }
   }
-  fs::path dir;
-  if (dirArg.empty()) {
-    const char* tmp = std::getenv("TMPDIR");
-    std::string templ = std::string(tmp && *tmp ? tmp : "/tmp") + "/zarn-scale-XXXXXX";
-    if (!mkdtemp(&templ[0])) return 2;
-    dir = templ;
-  } else {
-    dir = fs::absolute(dirArg);
-    fs::create_directories(dir);
+  const fs::path dir = WorkFolder(dirArg, "zarn-scale");
+  if (dir.empty()) {
+    std::fprintf(stderr, "cannot make a work folder under $TMPDIR or /tmp\n");
+    return 2;
   }
-  fs::path tools = fs::canonical(fs::path(argv[0])).parent_path().parent_path() / "tools";
+  const fs::path tools = ToolsFolder(argv[0]);
   std::string arc = (tools / "zarn-arc").string();
   for (const char* t : {"zarn-arc", "zarn-medium", "zarn-setup"}) {
     if (!fs::exists(tools / t)) {
