@@ -63,13 +63,14 @@ InflateEnd InflateBlocks(const std::function<int64_t(const uint8_t*& data)>& nex
 
 InflateEnd InflateBlocks(const uint8_t* data, int64_t size,
                          const std::function<void(const uint8_t* block, int64_t size)>& write, int64_t limit) {
-  bool given = false;
+  int64_t given = 0;
   return InflateBlocks(
       [&](const uint8_t*& piece) -> int64_t {
-        if (given) return 0;
-        given = true;
-        piece = data;
-        return size;
+        // zlib counts its input in 32 bits: a larger stream goes in pieces.
+        const int64_t n = std::min<int64_t>(size - given, int64_t(1) << 30);
+        piece = data + given;
+        given += n;
+        return n;
       },
       write, limit);
 }
