@@ -303,8 +303,7 @@ bool TVrFileCollection::MergeMembers(TVrFileCollection& src) {
     }
     if (s->Size > 0) {
       if (!from) throw EZarnError(Format("%s:ファイルがありません", s->Name()));
-      int64_t size = from->GetSize();
-      if (s->Offset < 0 || s->Offset > size || s->Size > size - s->Offset)
+      if (!s->LiesWithin(from->GetSize()))
         throw EFormatError(Format("%s:ファイルが壊れています（データが範囲外です）", s->Name()));
       if (runSize > 0 && s->Offset != runFrom + runSize) copyRun();
       if (runSize == 0) runFrom = s->Offset;

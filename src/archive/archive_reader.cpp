@@ -351,9 +351,7 @@ void InflateBytes(const uint8_t* bytes, int64_t size, TStream& dest, int64_t lim
 }  // namespace
 
 void TVrFileCollection::CopyEntryContent(TVrFile& e, TStream& dest, int64_t inflateLimit) {
-  int64_t size = stream_->GetSize();
-  if (e.Offset < 0 || e.Size < 0 || e.Offset > size || e.Size > size - e.Offset)
-    Damaged(e.Name(), "データが範囲外です");
+  if (!e.LiesWithin(stream_->GetSize())) Damaged(e.Name(), "データが範囲外です");
   stream_->MoveTo(e.Offset);
   if (e.Size <= 0) return;
   if (e.Stored)
@@ -364,8 +362,7 @@ void TVrFileCollection::CopyEntryContent(TVrFile& e, TStream& dest, int64_t infl
 
 const uint8_t* TVrFileCollection::AheadBytes(const TVrFile& e) {
   const int64_t size = stream_->GetSize();
-  if (e.Offset < 0 || e.Size < 0 || e.Offset > size || e.Size > size - e.Offset)
-    Damaged(e.Name(), "データが範囲外です");
+  if (!e.LiesWithin(size)) Damaged(e.Name(), "データが範囲外です");
   if (aheadAt_ < 0 || e.Offset < aheadAt_ || e.Offset - aheadAt_ > static_cast<int64_t>(ahead_.size()) - e.Size) {
     aheadAt_ = -1;
     const int64_t n = std::max(e.Size, std::min(size - e.Offset, kReadBlock));
@@ -389,8 +386,7 @@ int64_t TVrFileCollection::StartExtract(TStream& dest, const TVrFile* e, int64_t
 }
 
 bool TVrFileCollection::WindowCRC(const TVrFile& e, uint32_t& crc) {
-  const int64_t size = stream_ ? stream_->GetSize() : 0;
-  if (e.Size > kAheadMember || e.Offset < 0 || e.Size < 0 || e.Offset > size || e.Size > size - e.Offset) return false;
+  if (!stream_ || e.Size > kAheadMember || !e.LiesWithin(stream_->GetSize())) return false;
   try {
     crc = UpdateCRC(0, AheadBytes(e), e.Size);
     return true;

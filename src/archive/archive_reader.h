@@ -68,6 +68,10 @@ class TVrFile : public THashCollectionItem {
   // Whether verifying checks this member: not when it has no CRC, nor when its name
   // starts with "/" (superseded).
   bool Checked() const { return CRC != 0 && (Name().empty() || Name()[0] != '/'); }
+  // Whether the stored bytes lie wholly within a stream of `streamSize` bytes.
+  bool LiesWithin(int64_t streamSize) const {
+    return Offset >= 0 && Size >= 0 && Offset <= streamSize && Size <= streamSize - Offset;
+  }
 };
 
 // Progress of WriteArchive, MergeFrom and Verify: the entry concerned, a byte count, the
