@@ -323,8 +323,10 @@ void CheckInflateEnd(InflateEnd end, const std::string& name) {
   }
 }
 
-// Inflates the zlib stream of `size` bytes at the source's position into dest, in blocks.
-void InflateMember(TQxBigStream& source, int64_t size, TStream& dest, int64_t limit, const std::string& name) {
+// Inflates the zlib stream of `size` bytes at the source's position into dest, in blocks;
+// with `storedCrc`, takes the CRC-32 of the stream's bytes as they are read.
+void InflateMember(TQxBigStream& source, int64_t size, TStream& dest, int64_t limit, const std::string& name,
+                   uint32_t* storedCrc) {
   // The input buffer is not cleared: most members are small.
   const size_t inSize = static_cast<size_t>(std::min<int64_t>(std::max<int64_t>(size, 1), kReadBlock));
   std::unique_ptr<uint8_t[]> in(new uint8_t[inSize]);
@@ -333,12 +335,20 @@ void InflateMember(TQxBigStream& source, int64_t size, TStream& dest, int64_t li
       [&](const uint8_t*& data) -> int64_t {
         int64_t n = std::min<int64_t>(left, static_cast<int64_t>(inSize));
         if (n > 0 && source.Read(in.get(), n) != n) Damaged(name, "データが途中で終わっています");
+        if (storedCrc) *storedCrc = UpdateCRC(*storedCrc, in.get(), n);
         left -= n;
         data = in.get();
         return n;
       },
       [&](const uint8_t* block, int64_t got) { dest.WriteBuffer(block, got); }, limit);
   CheckInflateEnd(end, name);
+  // Bytes after the zlib stream's end are stored bytes too.
+  while (storedCrc && left > 0) {
+    const int64_t n = std::min<int64_t>(left, static_cast<int64_t>(inSize));
+    if (source.Read(in.get(), n) != n) Damaged(name, "データが途中で終わっています");
+    *storedCrc = UpdateCRC(*storedCrc, in.get(), n);
+    left -= n;
+  }
 }
 
 // The same for a zlib stream held in memory.
@@ -350,14 +360,21 @@ void InflateBytes(const uint8_t* bytes, int64_t size, TStream& dest, int64_t lim
 
 }  // namespace
 
-void TVrFileCollection::CopyEntryContent(TVrFile& e, TStream& dest, int64_t inflateLimit) {
+void TVrFileCollection::CopyEntryContent(TVrFile& e, TStream& dest, int64_t inflateLimit, uint32_t* storedCrc) {
   if (!e.LiesWithin(stream_->GetSize())) Damaged(e.Name(), "データが範囲外です");
   stream_->MoveTo(e.Offset);
+  if (storedCrc) *storedCrc = 0;
   if (e.Size <= 0) return;
-  if (e.Stored)
+  if (!e.Stored) {
+    InflateMember(*stream_, e.Size, dest, std::min(inflateLimit, e.Size * kMaxInflateRatio + 65536), e.Name(),
+                  storedCrc);
+  } else if (storedCrc) {
+    TCrcStream tee(&dest);
+    stream_->CopyToStream(tee, e.Size);
+    *storedCrc = tee.crc;
+  } else {
     stream_->CopyToStream(dest, e.Size);
-  else
-    InflateMember(*stream_, e.Size, dest, std::min(inflateLimit, e.Size * kMaxInflateRatio + 65536), e.Name());
+  }
 }
 
 const uint8_t* TVrFileCollection::AheadBytes(const TVrFile& e) {
@@ -397,19 +414,22 @@ bool TVrFileCollection::WindowCRC(const TVrFile& e, uint32_t& crc) {
 
 bool TVrFileCollection::ExtractMember(TVrFile& e, TStream& dest) {
   const int64_t limit = StartExtract(dest, &e, -1);
-  std::vector<uint8_t> buffer;
+  // The stored bytes are checked as they pass: read once for both.
+  uint32_t crc = 0;
   if (e.Size > kAheadMember) {
-    CopyEntryContent(e, dest, limit);
-    return VerifyMember(e, buffer);
+    CopyEntryContent(e, dest, limit, &crc);
+  } else {
+    const uint8_t* bytes = AheadBytes(e);
+    if (e.Size > 0) {
+      if (e.Stored)
+        dest.WriteBuffer(bytes, e.Size);
+      else
+        InflateBytes(bytes, e.Size, dest, std::min(limit, e.Size * kMaxInflateRatio + 65536), e.Name());
+    }
+    crc = UpdateCRC(0, bytes, e.Size);
   }
-  const uint8_t* bytes = AheadBytes(e);
-  if (e.Size > 0) {
-    if (e.Stored)
-      dest.WriteBuffer(bytes, e.Size);
-    else
-      InflateBytes(bytes, e.Size, dest, std::min(limit, e.Size * kMaxInflateRatio + 65536), e.Name());
-  }
-  if (!e.Checked() || UpdateCRC(0, bytes, e.Size) == e.CRC) return true;
+  if (!e.Checked() || crc == e.CRC) return true;
+  std::vector<uint8_t> buffer;
   return VerifyMember(e, buffer);  // a separate member may carry its content's checksum
 }
 

@@ -171,8 +171,9 @@ class TVrFileCollection : public THashCollection {
   // Reads a directory whose member data may extend `dataSize` bytes from its first byte.
   void ReadDirectoryFrom(TQxBigStream& s, int64_t dataSize);
   std::string DisplayFileName() const;
-  // Writes entry e's content (inflated when compressed) from the stream into dest.
-  void CopyEntryContent(TVrFile& e, TStream& dest, int64_t inflateLimit);
+  // Writes entry e's content (inflated when compressed) from the stream into dest; with
+  // `storedCrc`, also the CRC-32 of its stored bytes, taken as they pass.
+  void CopyEntryContent(TVrFile& e, TStream& dest, int64_t inflateLimit, uint32_t* storedCrc = nullptr);
   // Bytes of the data stream that the directory describes (where new members go).
   int64_t DataEnd();
   // MergeFrom once the data file is open for appending: the members and the directory.
@@ -211,6 +212,24 @@ uint32_t StreamCRC(TStream& s);
 uint32_t RangeCRC(TQxBigStream& s, int64_t count, uint8_t* buffer, int64_t bufferSize, int64_t* got = nullptr);
 // Continues a CRC-32 over more bytes (start with 0).
 uint32_t UpdateCRC(uint32_t crc, const void* data, int64_t size);
+
+// A stream that keeps the CRC-32 of what is written to it and passes it on to `dest`,
+// when there is one.
+class TCrcStream : public TStream {
+ public:
+  explicit TCrcStream(TStream* dest = nullptr) : dest_(dest) {}
+  uint32_t crc = 0;
+  int64_t Read(void*, int64_t) override { return 0; }
+  int64_t Write(const void* buffer, int64_t count) override {
+    if (dest_) dest_->WriteBuffer(buffer, count);
+    crc = UpdateCRC(crc, buffer, count);
+    return count;
+  }
+  int64_t Seek(int64_t, TSeekOrigin) override { return 0; }
+
+ private:
+  TStream* dest_;
+};
 
 // Appends the archive file to the program file, followed by the trailer { int32 start,
 // "zr" }. A failure leaves the program file as it was.

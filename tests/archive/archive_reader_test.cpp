@@ -484,11 +484,20 @@ TEST_F(ArchiveRead, ExtractMemberAgreesWithExtractAndVerifyInAnyOrder) {
   ms[21].crc = Crc(Text(39000, 21));
   ms[21].bytes = Deflate1(Text(39000, 21));
   ms[21].stored = false;
-  RawMember big{"big.txt", Text(200000, 99), true};
-  big.crc = Crc(big.bytes);
+  // Large members, read past the window: stored, deflated, damaged, and separate with
+  // its content's checksum.
+  std::vector<RawMember> large;
+  for (int i = 0; i < 4; ++i) {
+    const std::string content = Text(200000 + i, 90 + i);
+    RawMember r{"big" + std::to_string(i) + ".txt", i == 0 || i == 2 ? content : Deflate1(content), i == 0 || i == 2};
+    r.crc = i == 3 ? Crc(content) : Crc(r.bytes);
+    r.separate = i == 3;
+    large.push_back(r);
+  }
+  large[2].bytes[150000] ^= 1;
   RawMember empty{"empty.txt", "", true};
-  ms.insert(ms.begin() + 30, big);
-  ms.insert(ms.begin() + 31, empty);
+  ms.insert(ms.begin() + 30, large.begin(), large.end());
+  ms.insert(ms.begin() + 34, empty);
   PutFile(p, Path("w.arc"), AssembleArchive(102, ms));
   for (bool reverse : {false, true}) {
     SCOPED_TRACE(reverse);
@@ -510,7 +519,7 @@ TEST_F(ArchiveRead, ExtractMemberAgreesWithExtractAndVerifyInAnyOrder) {
       EXPECT_EQ(got.ToString(), expect.ToString());
       EXPECT_EQ(got.Position(), got.Size());
       EXPECT_EQ(sound, expectSound);
-      EXPECT_EQ(sound, f.Name() != "m10.txt" && f.Name() != "m12.txt");
+      EXPECT_EQ(sound, f.Name() != "m10.txt" && f.Name() != "m12.txt" && f.Name() != "big2.txt");
     }
   }
   // Into memory, inflating stops at the collection's bound as ExtractToStream does.
