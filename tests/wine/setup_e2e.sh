@@ -235,12 +235,23 @@ dest=$prefix/drive_c/Program\ Files/Zarn/物語デモ
 key='HKCU\Software\ZarnDemo\Story'
 uninstall_key='HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall\ZarnDemo_Story'
 
+# Exports the registry key $1 into the file $2 (UTF-16, as reg writes it); reg's last
+# complaint goes to $2.err. A failed export is tried twice more before the key counts
+# as missing, so that one failed start of reg is not taken for a key that is gone.
+reg_export() {
+  local try
+  for try in 1 2 3; do
+    rm -f "$2"
+    timeout 60 "$wine_loader" reg export "$1" 'Z:'"$(echo "$2" | tr / '\\')" /y >/dev/null 2>"$2.err" &&
+      [ -f "$2" ] && return 0
+    [ "$try" = 3 ] || sleep 1
+  done
+  return 1
+}
 # A registry value as UTF-8 text, or nothing when it is not there.
 reg_value() {
   local file=$work/value.reg
-  rm -f "$file"
-  timeout 60 "$wine_loader" reg export "$1" 'Z:'"$(echo "$file" | tr / '\\')" /y >/dev/null 2>&1 || return 0
-  [ -f "$file" ] || return 0
+  reg_export "$1" "$file" || return 0
   iconv -f UTF-16LE -t UTF-8 "$file" | tr -d '\r' | grep "^\"$2\"=" | head -1 | sed 's/^"[^"]*"=//'
 }
 shortcuts() { find "$prefix/drive_c" -name '*.lnk' -path "*$title*" 2>/dev/null | sort; }
@@ -265,12 +276,14 @@ insert_disc() {
   rm -f "$prefix/dosdevices/d:"
   ln -s "$1" "$prefix/dosdevices/d:"
 }
-# A registry key as exported, in UTF-8.
+# A registry key as exported, in UTF-8, or why it could not be.
 reg_text() {
   local file=$work/key.reg
-  rm -f "$file"
-  timeout 60 "$wine_loader" reg export "$1" 'Z:'"$(echo "$file" | tr / '\\')" /y >/dev/null 2>&1 || { echo "no key $1"; return 0; }
-  iconv -f UTF-16LE -t UTF-8 "$file" | tr -d '\r'
+  if reg_export "$1" "$file"; then
+    iconv -f UTF-16LE -t UTF-8 "$file" | tr -d '\r'
+  else
+    echo "no key $1: $(tr -d '\r' <"$file.err" | tail -1)"
+  fi
 }
 # What the installation consists of, into file $1: every file of the game's folder with
 # its checksum, the product's and the uninstall entry's registry keys, and the shortcuts
@@ -388,40 +401,34 @@ member_is() {
   fi
 }
 
-case_second_instance() {
-  log "second instance: setup.exe while the start menu is open"
-  (cd "$prefix/drive_c" && exec "$wine_loader" 'D:\setup.exe') >/dev/null 2>&1 &
+# Starts $2 (a Windows path), waits for its window, then checks that D:\setup.exe started
+# beside it ends without a window and changes nothing; closes the window by Alt+F4.
+# $1 names the case, $3 says what runs in the messages.
+kept_out() {
+  local what=$1 program=$2 beside=$3 id
+  (cd "$prefix/drive_c" && exec "$wine_loader" "$program") >/dev/null 2>&1 &
   wine_pid=$!
   await "$title"
-  local start_id
-  start_id=$(current)
-  shot second-instance-start-menu
+  id=$(current)
+  shot "$what"
   snapshot "$work/before"
-  ends_silently second-instance
+  ends_silently "$what"
   snapshot "$work/after"
-  unchanged "$work/before" "$work/after" "the second instance"
+  unchanged "$work/before" "$work/after" "setup.exe beside $beside"
   keys alt+F4
-  gone "$start_id" "$title" || { fail "the start menu stayed open after Alt+F4"; exit 1; }
-  finish "setup.exe"
+  gone "$id" "$title" || { fail "$beside stayed open after Alt+F4"; exit 1; }
+  finish "${program##*\\}"
   timeout "$step_timeout" wineserver -w >/dev/null 2>&1 || true
+}
+
+case_second_instance() {
+  log "second instance: setup.exe while the start menu is open"
+  kept_out second-instance 'D:\setup.exe' "the start menu"
 }
 
 case_running_game() {
   log "running game: setup.exe while ${dest_win}story.exe runs"
-  (cd "$prefix/drive_c" && exec "$wine_loader" "${dest_win}story.exe") >/dev/null 2>&1 &
-  wine_pid=$!
-  await "$title"
-  local game_id
-  game_id=$(current)
-  shot running-game
-  snapshot "$work/before"
-  ends_silently running-game
-  snapshot "$work/after"
-  unchanged "$work/before" "$work/after" "setup.exe beside the running game"
-  keys alt+F4
-  gone "$game_id" "$title" || { fail "the game's window stayed open after Alt+F4"; exit 1; }
-  finish "story.exe"
-  timeout "$step_timeout" wineserver -w >/dev/null 2>&1 || true
+  kept_out running-game "${dest_win}story.exe" "the running game"
 }
 
 case_folder_update() {
