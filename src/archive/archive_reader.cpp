@@ -369,9 +369,16 @@ void TVrFileCollection::CopyEntryContent(TVrFile& e, TStream& dest, int64_t infl
     InflateMember(*stream_, e.Size, dest, std::min(inflateLimit, e.Size * kMaxInflateRatio + 65536), e.Name(),
                   storedCrc);
   } else if (storedCrc) {
-    TCrcStream tee(&dest);
-    stream_->CopyToStream(tee, e.Size);
-    *storedCrc = tee.crc;
+    // A block at a time, each checked while it is still in the processor's cache.
+    const size_t blockSize = static_cast<size_t>(std::min(e.Size, kReadBlock));
+    std::unique_ptr<uint8_t[]> block(new uint8_t[blockSize]);
+    for (int64_t left = e.Size; left > 0;) {
+      const int64_t n = std::min<int64_t>(left, static_cast<int64_t>(blockSize));
+      if (stream_->Read(block.get(), n) != n) Damaged(e.Name(), "データが途中で終わっています");
+      *storedCrc = UpdateCRC(*storedCrc, block.get(), n);
+      dest.WriteBuffer(block.get(), n);
+      left -= n;
+    }
   } else {
     stream_->CopyToStream(dest, e.Size);
   }

@@ -213,22 +213,16 @@ uint32_t RangeCRC(TQxBigStream& s, int64_t count, uint8_t* buffer, int64_t buffe
 // Continues a CRC-32 over more bytes (start with 0).
 uint32_t UpdateCRC(uint32_t crc, const void* data, int64_t size);
 
-// A stream that keeps the CRC-32 of what is written to it and passes it on to `dest`,
-// when there is one.
+// A stream that keeps the CRC-32 of what is written to it and keeps nothing else.
 class TCrcStream : public TStream {
  public:
-  explicit TCrcStream(TStream* dest = nullptr) : dest_(dest) {}
   uint32_t crc = 0;
   int64_t Read(void*, int64_t) override { return 0; }
   int64_t Write(const void* buffer, int64_t count) override {
-    if (dest_) dest_->WriteBuffer(buffer, count);
     crc = UpdateCRC(crc, buffer, count);
     return count;
   }
   int64_t Seek(int64_t, TSeekOrigin) override { return 0; }
-
- private:
-  TStream* dest_;
 };
 
 // Appends the archive file to the program file, followed by the trailer { int32 start,
