@@ -13,7 +13,6 @@ namespace zarn {
 
 namespace {
 
-const int64_t kCopyBufferMax = 10485760;
 const int64_t kCopyBufferStep = 1048576;
 
 // The bytes of a stream that keeps its content in memory, or nullptr.
@@ -31,7 +30,7 @@ void ShortRead() { throw EReadError("ストリームの読み込みエラー"); 
 
 }  // namespace
 
-int64_t CopyStream(TStream& dest, TStream& source, int64_t count) {
+int64_t CopyStream(TStream& dest, TStream& source, int64_t count, int64_t bufferMax) {
   if (count == 0) {
     source.SetPosition(0);
     count = source.Size();
@@ -44,8 +43,8 @@ int64_t CopyStream(TStream& dest, TStream& source, int64_t count) {
     source.SetPosition(pos + count);
     return count;
   }
-  // Take the largest buffer up to 10 MiB that memory allows, 1 MiB less per failure.
-  int64_t want = std::min(count, kCopyBufferMax);
+  // Take the largest buffer up to bufferMax that memory allows, 1 MiB less per failure.
+  int64_t want = std::min(count, std::max<int64_t>(bufferMax, 1));
   std::unique_ptr<uint8_t[]> buffer;
   for (;;) {
     try {
@@ -244,12 +243,12 @@ int64_t TQxBigFileStream::CopyFromStream(TStream& source, int64_t count) {
     source.SetPosition(0);
     count = source.Size();
   }
-  return WriteParts(count, [&](Part& part, int, int64_t n) { CopyStream(*part.stream, source, n); });
+  return WriteParts(count, [&](Part& part, int, int64_t n) { CopyStream(*part.stream, source, n, bufferSize_); });
 }
 
 int64_t TQxBigFileStream::CopyToStream(TStream& dest, int64_t count) {
   if (count > GetSize() - position_) ShortRead();
-  return ReadParts(count, true, [&](Part& part, int64_t n) { return CopyStream(dest, *part.stream, n); });
+  return ReadParts(count, true, [&](Part& part, int64_t n) { return CopyStream(dest, *part.stream, n, bufferSize_); });
 }
 
 int64_t TQxBigFileStream::CopyFromBig(TQxBigStream& source, int64_t count) {
@@ -263,7 +262,8 @@ int64_t TQxBigFileStream::CopyFromBig(TQxBigStream& source, int64_t count) {
   return WriteParts(count, [&](Part& part, int i, int64_t n) {
     if (fileSource) {
       // Part file to part file, never crossing a part boundary on either side.
-      fileSource->ReadParts(n, true, [&](Part& from, int64_t s) { return CopyStream(*part.stream, *from.stream, s); });
+      fileSource->ReadParts(n, true,
+                            [&](Part& from, int64_t s) { return CopyStream(*part.stream, *from.stream, s, bufferSize_); });
       return;
     }
     if (buffer.empty()) buffer.resize(static_cast<size_t>(std::min(bufferSize_, count)));
