@@ -144,14 +144,24 @@ bool RemoveLinkAt(Platform& platform, const std::string& path) {
   throw EFCreateError(Format("%s\r\nリンクを削除できません", path));
 }
 
-void WriteFileReplacing(Platform& platform, const std::string& path, const void* data, int64_t size) {
+namespace {
+
+// The temporary name beside `path`, cleared of whatever an earlier run left there; a link
+// goes as a link.
+std::string ClearedTemporary(Platform& platform, const std::string& path) {
   const std::string temp = path + ".tmp";
-  // Whatever an earlier run left under the temporary name goes first; a link goes as a link.
   uint32_t attr = platform.GetFileAttributes(temp);
   if (attr != faInvalid && !RemoveLinkAt(platform, temp) && !(attr & faDirectory)) {
     if (attr & faReadOnly) platform.SetFileAttributes(temp, attr & ~faReadOnly);
     platform.DeleteFile(temp);
   }
+  return temp;
+}
+
+}  // namespace
+
+void WriteFileReplacing(Platform& platform, const std::string& path, const void* data, int64_t size) {
+  const std::string temp = ClearedTemporary(platform, path);
   auto h = platform.OpenFile(temp, FileAccess::Write, FileShare::None, FileCreate::CreateNew);
   if (!h) throw EFCreateError(Format("ファイル %s を作成できません", temp));
   bool ok = (size == 0 || h->Write(data, size) == size) && h->Flush();
@@ -165,6 +175,26 @@ void WriteFileReplacing(Platform& platform, const std::string& path, const void*
     platform.DeleteFile(temp);
     throw EWriteError(StreamFailure(Format("ファイル %s に書き込めません", path), reason));
   }
+}
+
+bool CopyFileReplacing(Platform& platform, const std::string& source, const std::string& path) {
+  const std::string temp = ClearedTemporary(platform, path);
+  bool ok = platform.CopyFile(source, temp, true);
+  if (ok) {
+    auto h = platform.OpenFile(temp, FileAccess::Write, FileShare::None, FileCreate::OpenExisting);
+    ok = h && h->Flush();
+  }
+  try {
+    if (ok) {
+      RemoveLinkAt(platform, path);
+      ok = platform.ReplaceFile(temp, path);
+    }
+  } catch (...) {
+    platform.DeleteFile(temp);
+    throw;
+  }
+  if (!ok) platform.DeleteFile(temp);
+  return ok;
 }
 
 // ---- registry

@@ -54,6 +54,9 @@ bool RemoveLinkAt(Platform& platform, const std::string& path);
 // not written through. Raises EFCreateError or EWriteError naming the file; the
 // temporary file is removed on failure.
 void WriteFileReplacing(Platform& platform, const std::string& path, const void* data, int64_t size);
+// The same for a copy of the file `source`: copied beside `path`, put on the disk and
+// swapped in. False when a step fails; `path` is then as it was and the copy is removed.
+bool CopyFileReplacing(Platform& platform, const std::string& source, const std::string& path);
 
 // ---- registry
 

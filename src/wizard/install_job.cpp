@@ -534,7 +534,8 @@ void TInstallJob::PutBundleInPlace() {
   std::string program = workFolder_ + "~" + ExtractFileName(bundlePath_);
   uint32_t attr = platform_.GetFileAttributes(bundlePath_);
   if (attr != faInvalid && (attr & faReadOnly)) platform_.SetFileAttributes(bundlePath_, attr & ~faReadOnly);
-  if (!platform_.CopyFile(program, bundlePath_, false))
+  // Copied beside the program and swapped in: a full disk leaves the old program whole.
+  if (!CopyFileReplacing(platform_, program, bundlePath_))
     throw EZarnError(program + " --> " + bundlePath_ + "コピーできません");
 }
 

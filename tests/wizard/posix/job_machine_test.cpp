@@ -53,6 +53,29 @@ TEST_F(JobOnMachine, AFullDiskEndsTheJobNamingTheFile) {
   }
 }
 
+// The rebuilt program goes in beside the old one and is swapped in: a disk that fills
+// while it is copied leaves the old program whole and no copy behind.
+class BundleOnMachine : public BundleFixture {};
+
+TEST_F(BundleOnMachine, AFullDiskWhileTheNewProgramGoesInKeepsTheOldOne) {
+  MachineFaults& faults = dynamic_cast<EmulatedMachine&>(machine.platform()).Faults();
+  std::vector<MemberSpec> members;  // enough for the verification to report progress
+  for (int i = 0; i < 12; ++i) members.push_back({Format("data\\n%d.txt", i), "new", kNewDate});
+  WriteUpdate(members);
+  const std::string before = Get(bundle);
+  view.onMessages = [&](int) {
+    if (!view.headings.empty() && view.headings.back() == "データファイルをチェックしています") faults.diskFreeBytes = 100;
+  };
+  TInstallInput in = Input();
+  in.source = update;
+  EXPECT_FALSE(Install(in));
+  faults.diskFreeBytes = -1;
+  EXPECT_NE(error.find(" --> " + bundle + "コピーできません"), std::string::npos) << p.SjisToUtf8(error);
+  EXPECT_EQ(Get(bundle), before);
+  EXPECT_FALSE(Exists(bundle + ".tmp"));
+  EXPECT_TRUE(WorkFolders().empty());
+}
+
 TEST_F(JobOnMachine, ASystemFolderInstallRewritesItsFilesAndRecordsNothing) {
   settings.InstallKind = ikSystem;
   settings.FilesInArchive = true;
