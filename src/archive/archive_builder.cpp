@@ -81,6 +81,18 @@ uint32_t CopyWithCRC(TQxBigStream& dest, TStream& source) {
   return crc;
 }
 
+// Takes the CRC-32 of what is written to it.
+class CrcSink : public TStream {
+ public:
+  uint32_t crc = 0;
+  int64_t Read(void*, int64_t) override { return 0; }
+  int64_t Write(const void* buffer, int64_t count) override {
+    crc = UpdateCRC(crc, buffer, count);
+    return count;
+  }
+  int64_t Seek(int64_t, TSeekOrigin) override { return 0; }
+};
+
 void CopyMemoryInto(TQxBigStream& dest, TMemoryStream& m) {
   if (m.Size() > 0 && dest.Write(m.Memory(), m.Size()) != m.Size()) throw EWriteError("ストリームの書き込みエラー");
 }
@@ -370,7 +382,7 @@ bool TVrFileCollection::VerifyMember(TVrFile& e, std::vector<uint8_t>& buffer) {
   bool ok = got == e.Size && crc == e.CRC;
   if (!ok && got == e.Size && e.Separate && !e.Stored) {
     // A member installed as a file of its own may carry the checksum of its content.
-    TCrcStream sink;
+    CrcSink sink;
     try {
       CopyEntryContent(e, sink, INT64_MAX);
       ok = sink.crc == e.CRC;

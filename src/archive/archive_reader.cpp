@@ -323,6 +323,20 @@ void CheckInflateEnd(InflateEnd end, const std::string& name) {
   }
 }
 
+// Reads `count` bytes from the source's position through `buffer` a block at a time, each
+// added to `crc` while it is still in the processor's cache and passed on to `dest` when
+// there is one.
+void PassChecked(TQxBigStream& source, int64_t count, uint8_t* buffer, int64_t bufferSize, uint32_t& crc,
+                 TStream* dest, const std::string& name) {
+  while (count > 0) {
+    const int64_t n = std::min(count, bufferSize);
+    if (source.Read(buffer, n) != n) Damaged(name, "データが途中で終わっています");
+    crc = UpdateCRC(crc, buffer, n);
+    if (dest) dest->WriteBuffer(buffer, n);
+    count -= n;
+  }
+}
+
 // Inflates the zlib stream of `size` bytes at the source's position into dest, in blocks;
 // with `storedCrc`, takes the CRC-32 of the stream's bytes as they are read.
 void InflateMember(TQxBigStream& source, int64_t size, TStream& dest, int64_t limit, const std::string& name,
@@ -343,12 +357,7 @@ void InflateMember(TQxBigStream& source, int64_t size, TStream& dest, int64_t li
       [&](const uint8_t* block, int64_t got) { dest.WriteBuffer(block, got); }, limit);
   CheckInflateEnd(end, name);
   // Bytes after the zlib stream's end are stored bytes too.
-  while (storedCrc && left > 0) {
-    const int64_t n = std::min<int64_t>(left, static_cast<int64_t>(inSize));
-    if (source.Read(in.get(), n) != n) Damaged(name, "データが途中で終わっています");
-    *storedCrc = UpdateCRC(*storedCrc, in.get(), n);
-    left -= n;
-  }
+  if (storedCrc) PassChecked(source, left, in.get(), static_cast<int64_t>(inSize), *storedCrc, nullptr, name);
 }
 
 // The same for a zlib stream held in memory.
@@ -369,16 +378,9 @@ void TVrFileCollection::CopyEntryContent(TVrFile& e, TStream& dest, int64_t infl
     InflateMember(*stream_, e.Size, dest, std::min(inflateLimit, e.Size * kMaxInflateRatio + 65536), e.Name(),
                   storedCrc);
   } else if (storedCrc) {
-    // A block at a time, each checked while it is still in the processor's cache.
-    const size_t blockSize = static_cast<size_t>(std::min(e.Size, kReadBlock));
-    std::unique_ptr<uint8_t[]> block(new uint8_t[blockSize]);
-    for (int64_t left = e.Size; left > 0;) {
-      const int64_t n = std::min<int64_t>(left, static_cast<int64_t>(blockSize));
-      if (stream_->Read(block.get(), n) != n) Damaged(e.Name(), "データが途中で終わっています");
-      *storedCrc = UpdateCRC(*storedCrc, block.get(), n);
-      dest.WriteBuffer(block.get(), n);
-      left -= n;
-    }
+    const int64_t blockSize = std::min(e.Size, kReadBlock);
+    std::unique_ptr<uint8_t[]> block(new uint8_t[static_cast<size_t>(blockSize)]);
+    PassChecked(*stream_, e.Size, block.get(), blockSize, *storedCrc, &dest, e.Name());
   } else {
     stream_->CopyToStream(dest, e.Size);
   }

@@ -213,18 +213,6 @@ uint32_t RangeCRC(TQxBigStream& s, int64_t count, uint8_t* buffer, int64_t buffe
 // Continues a CRC-32 over more bytes (start with 0).
 uint32_t UpdateCRC(uint32_t crc, const void* data, int64_t size);
 
-// A stream that keeps the CRC-32 of what is written to it and keeps nothing else.
-class TCrcStream : public TStream {
- public:
-  uint32_t crc = 0;
-  int64_t Read(void*, int64_t) override { return 0; }
-  int64_t Write(const void* buffer, int64_t count) override {
-    crc = UpdateCRC(crc, buffer, count);
-    return count;
-  }
-  int64_t Seek(int64_t, TSeekOrigin) override { return 0; }
-};
-
 // Appends the archive file to the program file, followed by the trailer { int32 start,
 // "zr" }. A failure leaves the program file as it was.
 void AppendArchive(Platform& platform, const std::string& programFile, const std::string& archiveFile);
