@@ -158,32 +158,10 @@ std::string ClearedTemporary(Platform& platform, const std::string& path) {
   return temp;
 }
 
-}  // namespace
-
-void WriteFileReplacing(Platform& platform, const std::string& path, const void* data, int64_t size) {
-  const std::string temp = ClearedTemporary(platform, path);
-  auto h = platform.OpenFile(temp, FileAccess::Write, FileShare::None, FileCreate::CreateNew);
-  if (!h) throw EFCreateError(Format("ファイル %s を作成できません", temp));
-  bool ok = (size == 0 || h->Write(data, size) == size) && h->Flush();
-  std::string reason = ok ? std::string() : h->ErrorReason();
-  h.reset();
-  if (ok) {
-    RemoveLinkAt(platform, path);
-    ok = platform.ReplaceFile(temp, path);
-  }
-  if (!ok) {
-    platform.DeleteFile(temp);
-    throw EWriteError(StreamFailure(Format("ファイル %s に書き込めません", path), reason));
-  }
-}
-
-bool CopyFileReplacing(Platform& platform, const std::string& source, const std::string& path) {
-  const std::string temp = ClearedTemporary(platform, path);
-  bool ok = platform.CopyFile(source, temp, true);
-  if (ok) {
-    auto h = platform.OpenFile(temp, FileAccess::Write, FileShare::None, FileCreate::OpenExisting);
-    ok = h && h->Flush();
-  }
+// Swaps the finished temporary file in for `path` when `ready`: a link at `path` is
+// replaced, never written through. The temporary file is removed when that fails.
+bool SwapIn(Platform& platform, const std::string& temp, const std::string& path, bool ready) {
+  bool ok = ready;
   try {
     if (ok) {
       RemoveLinkAt(platform, path);
@@ -195,6 +173,29 @@ bool CopyFileReplacing(Platform& platform, const std::string& source, const std:
   }
   if (!ok) platform.DeleteFile(temp);
   return ok;
+}
+
+}  // namespace
+
+void WriteFileReplacing(Platform& platform, const std::string& path, const void* data, int64_t size) {
+  const std::string temp = ClearedTemporary(platform, path);
+  auto h = platform.OpenFile(temp, FileAccess::Write, FileShare::None, FileCreate::CreateNew);
+  if (!h) throw EFCreateError(Format("ファイル %s を作成できません", temp));
+  bool ok = (size == 0 || h->Write(data, size) == size) && h->Flush();
+  std::string reason = ok ? std::string() : h->ErrorReason();
+  h.reset();
+  if (!SwapIn(platform, temp, path, ok))
+    throw EWriteError(StreamFailure(Format("ファイル %s に書き込めません", path), reason));
+}
+
+bool CopyFileReplacing(Platform& platform, const std::string& source, const std::string& path) {
+  const std::string temp = ClearedTemporary(platform, path);
+  bool ok = platform.CopyFile(source, temp, true);
+  if (ok) {
+    auto h = platform.OpenFile(temp, FileAccess::Write, FileShare::None, FileCreate::OpenExisting);
+    ok = h && h->Flush();
+  }
+  return SwapIn(platform, temp, path, ok);
 }
 
 // ---- registry
